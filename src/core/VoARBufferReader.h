@@ -1,0 +1,25 @@
+#pragma once
+
+#include "IVoARBufferReader.h"
+
+namespace VoTrack {
+
+// Buffer reader over a borrowed buffer; it never frees the buffer.
+class VoARBufferReader : public IVoARBufferReader
+{
+public:
+    VoARBufferReader(void* i_buffer, int32_t i_buffer_type);
+    ~VoARBufferReader() override;
+
+    // Requires a buffer to have been set.
+    void* getBuffer() const override;
+    int32_t getBufferType() const override;
+    bool isEqualBufferType(int32_t i_type) const override;
+    void setBuffer(void* i_buffer);
+
+private:
+    void* _buffer;
+    int32_t _buffer_type;
+};
+
+}  // namespace VoTrack
