@@ -1,0 +1,167 @@
+#include "CameraCommand.h"
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "CameraFile.h"
+#include "CliArgs.h"
+#include "CliError.h"
+#include "CliParse.h"
+
+namespace Markeye {
+
+namespace {
+
+const char* const CAMERA_USAGE =
+    "usage: markeye camera make --size WxH (--focal F | --fx FX --fy FY) [--center CX,CY]\n"
+    "                           [--distortion CX,CY,COEF,SCALE] -o FILE\n"
+    "       markeye camera show [FILE] [--size WxH]\n"
+    "\n"
+    "make  writes a camera parameter file (136 bytes, big-endian) for a pinhole camera:\n"
+    "      focal lengths in pixels, principal point at the image centre unless --center\n"
+    "      is given, no lens distortion unless --distortion is given (centre in pixels,\n"
+    "      coefficient, scale).\n"
+    "show  prints a camera parameter file (the built-in camera without FILE); --size\n"
+    "      rescales it to a frame size first, as the tracker does.\n";
+
+const double RAD_TO_DEG = 180.0 / 3.14159265358979323846;
+
+std::string requireValue(const CliArgs& i_args, const std::string& i_name)
+{
+    const std::optional<std::string> value = i_args.value(i_name);
+    if (!value) {
+        throw UsageError("missing " + i_name);
+    }
+    return *value;
+}
+
+VoTrack::TVoARParamFileRecord makeRecord(const CliArgs& i_args)
+{
+    const TFrameSize size = parseSize("--size", requireValue(i_args, "--size"));
+    double fx = 0.0;
+    double fy = 0.0;
+    if (i_args.has("--focal")) {
+        fx = fy = parseDouble("--focal", *i_args.value("--focal"));
+    } else {
+        fx = parseDouble("--fx", requireValue(i_args, "--fx"));
+        fy = parseDouble("--fy", requireValue(i_args, "--fy"));
+    }
+    if (fx <= 0.0 || fy <= 0.0) {
+        throw CliError("focal lengths must be positive");
+    }
+    std::vector<double> center{size.width / 2.0, size.height / 2.0};
+    if (i_args.has("--center")) {
+        center = parseDoubleList("--center", *i_args.value("--center"), 2);
+    }
+    std::vector<double> distortion{center[0], center[1], 0.0, 1.0};
+    if (i_args.has("--distortion")) {
+        distortion = parseDoubleList("--distortion", *i_args.value("--distortion"), 4);
+    }
+    if (distortion[3] == 0.0) {
+        throw CliError("--distortion: the scale must not be zero");
+    }
+    const VoTrack::TVoARParamFileRecord record{
+        size.width,
+        size.height,
+        {fx, 0.0, center[0], 0.0, 0.0, fy, center[1], 0.0, 0.0, 0.0, 1.0, 0.0},
+        {distortion[0], distortion[1], distortion[2], distortion[3]}};
+    return record;
+}
+
+int make(int i_argc, char** i_argv)
+{
+    CliArgs args({{"--size", true}, {"--focal", true}, {"--fx", true}, {"--fy", true}, {"--center", true},
+                  {"--distortion", true}, {"-o", true}, {"--help", false}});
+    args.parse(i_argc, i_argv);
+    if (args.has("--help")) {
+        std::cout << CAMERA_USAGE;
+        return 0;
+    }
+    if (!args.positional().empty()) {
+        throw UsageError("unexpected argument " + args.positional().front());
+    }
+    const VoTrack::TVoARParamFileRecord record = makeRecord(args);
+    const std::string path = requireValue(args, "-o");
+    CameraFile::save(path, record);
+    std::cerr << "wrote " << path << " (" << record.x_size << " x " << record.y_size << ")\n";
+    return 0;
+}
+
+// Horizontal and vertical field of view in degrees, from the principal point
+// to each image edge.
+void printFieldOfView(const VoTrack::VoARParam& i_param)
+{
+    const VoTrack::VoARPerspectiveProjectionMatrix& p = *i_param.getProjectionMatrix();
+    const VoTrack::TVoARIntSize& size = *i_param.getScreenSize();
+    const double horizontal = std::atan(p.m02 / p.m00) + std::atan((size.w - p.m02) / p.m00);
+    const double vertical = std::atan(p.m12 / p.m11) + std::atan((size.h - p.m12) / p.m11);
+    std::printf("field of view: %.2f x %.2f degrees\n", horizontal * RAD_TO_DEG, vertical * RAD_TO_DEG);
+}
+
+void printCamera(const std::string& i_name, const VoTrack::VoARParam& i_param)
+{
+    const VoTrack::TVoARIntSize& size = *i_param.getScreenSize();
+    double m[12];
+    i_param.getProjectionMatrix()->getValue(m);
+    double d[4];
+    static_cast<const VoTrack::VoARCameraDistortionFactor*>(i_param.getDistortionFactor())->getValue(d);
+    std::printf("camera: %s\n", i_name.c_str());
+    std::printf("size: %d x %d\n", size.w, size.h);
+    std::printf("projection matrix:\n");
+    for (int row = 0; row < 3; row++) {
+        std::printf("  %12.6f %12.6f %12.6f %12.6f\n", m[row * 4], m[row * 4 + 1], m[row * 4 + 2], m[row * 4 + 3]);
+    }
+    std::printf("distortion: centre (%.6f, %.6f), coefficient %.6f, scale %.6f\n", d[0], d[1], d[2], d[3]);
+    printFieldOfView(i_param);
+}
+
+int show(int i_argc, char** i_argv)
+{
+    CliArgs args({{"--size", true}, {"--help", false}});
+    args.parse(i_argc, i_argv);
+    if (args.has("--help")) {
+        std::cout << CAMERA_USAGE;
+        return 0;
+    }
+    if (args.positional().size() > 1) {
+        throw UsageError("camera show takes one FILE");
+    }
+    const std::string path = args.positional().empty() ? std::string() : args.positional().front();
+    VoTrack::VoARParam param;
+    CameraFile::load(path, &param);
+    std::string name = CameraFile::displayName(path);
+    if (args.has("--size")) {
+        const TFrameSize size = parseSize("--size", *args.value("--size"));
+        param.changeScreenSize(size.width, size.height);
+        name += ", rescaled";
+    }
+    printCamera(name, param);
+    return 0;
+}
+
+}  // namespace
+
+int runCameraCommand(int i_argc, char** i_argv)
+{
+    try {
+        const std::string verb = i_argc > 0 ? i_argv[0] : "";
+        if (verb == "make") {
+            return make(i_argc - 1, i_argv + 1);
+        }
+        if (verb == "show") {
+            return show(i_argc - 1, i_argv + 1);
+        }
+        if (verb == "--help" || verb == "-h") {
+            std::cout << CAMERA_USAGE;
+            return 0;
+        }
+        throw UsageError(verb.empty() ? "camera needs make or show" : "unknown camera command " + verb);
+    } catch (const UsageError& e) {
+        std::cerr << "markeye camera: " << e.what() << "\n" << CAMERA_USAGE;
+        return 2;
+    }
+}
+
+}  // namespace Markeye
