@@ -1,0 +1,12 @@
+#pragma once
+
+namespace VoTrack {
+
+// Point of two doubles, in image or ideal pixel coordinates.
+struct TVoARDoublePoint_t
+{
+    double x;
+    double y;
+};
+
+}  // namespace VoTrack
