@@ -63,6 +63,11 @@ struct TBadCommandLine
     const char* message;
 };
 
+void PrintTo(const TBadCommandLine& i_case, std::ostream* o_stream)
+{
+    *o_stream << i_case.arguments;
+}
+
 class CameraBadCommandLineTest : public ::testing::TestWithParam<TBadCommandLine>
 {
 };

@@ -46,6 +46,11 @@ struct InverseCase
     std::array<double, 4> inverse;
 };
 
+void PrintTo(const InverseCase& i_case, std::ostream* o_stream)
+{
+    *o_stream << i_case.name;
+}
+
 class VoARMatSmallInverseTest : public ::testing::TestWithParam<InverseCase>
 {
 };
