@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+#include "MarkerPicture.h"
+
+namespace Markeye {
+
+// The built-in marker pictures: black-on-white 16 x 16 glyphs of our own
+// design. Each differs from its own quarter turns and from every other glyph
+// in any turn, so that a matcher tells both the marker and its direction.
+class BuiltinMarkers
+{
+public:
+    static constexpr int32_t PICTURE_SIZE = 16;
+
+    static int32_t count();
+    // Short lower-case name, usable as a file name stem; i_index in [0, count()).
+    static const char* name(int32_t i_index);
+    static MarkerPicture picture(int32_t i_index);
+    // Index of the named picture, or -1.
+    static int32_t find(const char* i_name);
+};
+
+}  // namespace Markeye
