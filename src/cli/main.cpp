@@ -6,6 +6,7 @@
 
 #include "CameraCommand.h"
 #include "CliError.h"
+#include "PatternCommand.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ const char* const USAGE =
     "commands:\n"
     "  camera make   write a camera parameter file\n"
     "  camera show   print a camera parameter file (the built-in camera by default)\n"
+    "  pattern make  write the pattern file of a built-in marker\n"
     "\n"
     "Run 'markeye <command> --help' for a command's options.\n";
 
@@ -23,6 +25,9 @@ int dispatch(int i_argc, char** i_argv)
     const std::string command = i_argc > 1 ? i_argv[1] : "";
     if (command == "camera") {
         return Markeye::runCameraCommand(i_argc - 2, i_argv + 2);
+    }
+    if (command == "pattern") {
+        return Markeye::runPatternCommand(i_argc - 2, i_argv + 2);
     }
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << USAGE;
