@@ -20,6 +20,14 @@ int32_t maxContourFor(const TVoARIntSize* i_size)
     return static_cast<int32_t>(limit);
 }
 
+// The frame width, once the outline limit is known to hold: checked before
+// the frame-sized tables are built, so an impossible frame costs nothing.
+int32_t checkedWidth(const TVoARIntSize* i_size)
+{
+    maxContourFor(i_size);
+    return i_size->w;
+}
+
 // Share of an edge's points dropped at each end before the line fit: the
 // outline bends there.
 constexpr double EDGE_TRIM = 0.05;
@@ -27,7 +35,7 @@ constexpr double EDGE_TRIM = 0.05;
 }  // namespace
 
 VoARSquareDetector::VoARSquareDetector(const IVoARCameraDistortionFactor* i_dist_factor, const TVoARIntSize* i_size)
-    : _width(i_size->w),
+    : _width(checkedWidth(i_size)),
       _height(i_size->h),
       _label_image(std::make_unique<VoARLabelingImage>(i_size->w, i_size->h)),
       _ideal_map(std::make_unique<VoARObserv2IdealMap>(i_dist_factor, i_size)),
