@@ -54,6 +54,12 @@ std::optional<std::string> CliArgs::value(const std::string& i_name) const
     return found->second.back();
 }
 
+std::vector<std::string> CliArgs::values(const std::string& i_name) const
+{
+    const auto found = _values.find(i_name);
+    return found == _values.end() ? std::vector<std::string>() : found->second;
+}
+
 const CliArgs::TOptionSpec* CliArgs::findSpec(const std::string& i_name) const
 {
     for (const TOptionSpec& spec : _specs) {

@@ -26,6 +26,8 @@ public:
     bool has(const std::string& i_name) const;
     // The value of the last occurrence, if any.
     std::optional<std::string> value(const std::string& i_name) const;
+    // The values of every occurrence, in command-line order.
+    std::vector<std::string> values(const std::string& i_name) const;
     const std::vector<std::string>& positional() const { return _positional; }
 
 private:

@@ -26,15 +26,20 @@ bool toDouble(const std::string& i_text, double* o_value)
     return true;
 }
 
-bool toDimension(const std::string& i_text, int* o_value)
+bool toWhole(const std::string& i_text, int i_min, int i_max, int* o_value)
 {
     double value = 0.0;
-    // Sizes beyond 16384 pixels are far outside any camera this tool serves.
-    if (!toDouble(i_text, &value) || value != std::floor(value) || value < 1 || value > 16384) {
+    if (!toDouble(i_text, &value) || value != std::floor(value) || value < i_min || value > i_max) {
         return false;
     }
     *o_value = static_cast<int>(value);
     return true;
+}
+
+bool toDimension(const std::string& i_text, int* o_value)
+{
+    // Sizes beyond 16384 pixels are far outside any camera this tool serves.
+    return toWhole(i_text, 1, 16384, o_value);
 }
 
 }  // namespace
@@ -80,6 +85,36 @@ std::vector<double> parseDoubleList(const std::string& i_option, const std::stri
     }
     throw CliError(i_option + ": expected " + std::to_string(i_count) + " comma-separated numbers, got \"" + i_text +
                    "\"");
+}
+
+int parseInt(const std::string& i_option, const std::string& i_text, int i_min, int i_max)
+{
+    int value = 0;
+    if (!toWhole(i_text, i_min, i_max, &value)) {
+        throw CliError(i_option + ": expected a whole number from " + std::to_string(i_min) + " to " +
+                       std::to_string(i_max) + ", got \"" + i_text + "\"");
+    }
+    return value;
+}
+
+bool isValidGrid(const TFrameSize& i_grid)
+{
+    for (int side : {i_grid.width, i_grid.height}) {
+        if (side < 1 || side > 64 || 64 % side != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TFrameSize parseGrid(const std::string& i_option, const std::string& i_text)
+{
+    const bool square = i_text.find('x') == std::string::npos;
+    const TFrameSize grid = parseSize(i_option, square ? i_text + "x" + i_text : i_text);
+    if (!isValidGrid(grid)) {
+        throw CliError(i_option + ": each side must be 1, 2, 4, 8, 16, 32 or 64, got \"" + i_text + "\"");
+    }
+    return grid;
 }
 
 }  // namespace Markeye

@@ -1,70 +1,239 @@
 #include "PatternCommand.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "BuiltinMarkers.h"
+#include "Canvas.h"
 #include "CliArgs.h"
 #include "CliError.h"
 #include "CliParse.h"
+#include "ImageFile.h"
 #include "MarkerPatternMaker.h"
+#include "PatternFile.h"
+#include "PngFile.h"
 
 namespace Markeye {
 
 namespace {
 
 const char* const PATTERN_USAGE =
-    "usage: markeye pattern make --builtin NAME [--size N | WxH] -o FILE\n"
+    "usage: markeye pattern make (PICTURE [--with-border] | --builtin NAME) [--size N | WxH] -o FILE\n"
+    "       markeye pattern show FILE [--size N | WxH] [-o PICTURE.png]\n"
     "\n"
-    "make  writes the pattern file (12 x W x H numbers: four directions, planes blue,\n"
-    "      green, red, rows, columns) of a built-in marker picture; the grid is\n"
-    "      16 x 16 unless --size is given (sizes must divide 64).\n";
+    "make  writes a pattern file: 12 x W x H brightness numbers, four directions,\n"
+    "      each the planes blue, green, red, each H rows of W cells. PICTURE (PNG,\n"
+    "      JPEG, PPM or PGM) shows the marker's central picture, upright; with\n"
+    "      --with-border it shows the whole marker, cropped to its outer edge, and\n"
+    "      the black border (a quarter of the side) is cut away. --builtin NAME takes\n"
+    "      a built-in marker (flag, arrow, hook, dots, steps, key, tee, moon). The grid\n"
+    "      is 16 x 16 unless --size is given (each side 1, 2, 4, 8, 16, 32 or 64).\n"
+    "show  prints the four direction blocks of a pattern file as text pictures, or\n"
+    "      draws them side by side into a PNG with -o. The grid is told by the\n"
+    "      count of numbers in the file, or given with --size.\n";
 
-std::string builtinNames()
-{
-    std::string names;
-    for (int32_t i = 0; i < BuiltinMarkers::count(); i++) {
-        names += (i == 0 ? "" : ", ") + std::string(BuiltinMarkers::name(i));
-    }
-    return names;
-}
+// Darkness ramp of the text pictures, from white to black.
+const char RAMP[] = " .:-=+*#%@";
+constexpr int RAMP_LEVELS = sizeof RAMP - 1;
+// Text pictures: two characters per cell, so that cells look square.
+constexpr int CHARACTERS_PER_CELL = 2;
+constexpr int TEXT_WIDTH = 80;
+constexpr int BLOCK_GAP = 3;
+// A border region whose mean brightness is above this is not a marker border.
+constexpr double BORDER_MAX_BRIGHTNESS = 128.0;
 
-// "N" for an N x N grid or "WxH"; each side must divide 64.
-TFrameSize parseGrid(const std::string& i_text)
+MarkerPicture toPicture(const BgraImage& i_image, int32_t i_x0, int32_t i_y0, int32_t i_x1, int32_t i_y1)
 {
-    const bool square = i_text.find('x') == std::string::npos;
-    const TFrameSize grid = parseSize("--size", square ? i_text + "x" + i_text : i_text);
-    for (int side : {grid.width, grid.height}) {
-        if (side > 64 || 64 % side != 0) {
-            throw CliError("--size: each side must be 1, 2, 4, 8, 16, 32 or 64, got \"" + i_text + "\"");
+    MarkerPicture picture(i_x1 - i_x0, i_y1 - i_y0);
+    for (int32_t y = i_y0; y < i_y1; y++) {
+        for (int32_t x = i_x0; x < i_x1; x++) {
+            const uint8_t* bgra = i_image.pixel(x, y);
+            picture.setPixel(x - i_x0, y - i_y0, bgra[2], bgra[1], bgra[0]);
         }
     }
-    return grid;
+    return picture;
+}
+
+double brightness(const uint8_t* i_bgra)
+{
+    return (i_bgra[0] + i_bgra[1] + i_bgra[2]) / 3.0;
+}
+
+// The central half of a picture of a whole marker, after checking that what
+// is cut away is dark.
+MarkerPicture cutBorder(const BgraImage& i_image, const std::string& i_path)
+{
+    const int32_t w = i_image.width();
+    const int32_t h = i_image.height();
+    if (w < 4 || h < 4) {
+        throw CliError(i_path + ": too small for a marker with its border (" + std::to_string(w) + " x " +
+                       std::to_string(h) + ")");
+    }
+    const int32_t x0 = (w + 2) / 4;
+    const int32_t y0 = (h + 2) / 4;
+    const int32_t x1 = w - x0;
+    const int32_t y1 = h - y0;
+    double sum = 0.0;
+    int64_t count = 0;
+    for (int32_t y = 0; y < h; y++) {
+        for (int32_t x = 0; x < w; x++) {
+            if (x < x0 || x >= x1 || y < y0 || y >= y1) {
+                sum += brightness(i_image.pixel(x, y));
+                count++;
+            }
+        }
+    }
+    const double mean = sum / static_cast<double>(count);
+    if (mean > BORDER_MAX_BRIGHTNESS) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.0f", mean);
+        throw CliError(i_path + ": the outer quarter is not a black border (mean brightness " + text +
+                       " of 255); crop the picture to the marker's outer edge, or leave out --with-border");
+    }
+    return toPicture(i_image, x0, y0, x1, y1);
+}
+
+MarkerPicture pictureToMake(const CliArgs& i_args)
+{
+    const std::optional<std::string> builtin = i_args.value("--builtin");
+    if (i_args.positional().size() + (builtin ? 1 : 0) != 1) {
+        throw UsageError("pattern make needs one PICTURE or --builtin NAME");
+    }
+    if (builtin) {
+        const int32_t index = BuiltinMarkers::find(builtin->c_str());
+        if (index < 0) {
+            throw CliError("unknown built-in marker \"" + *builtin + "\" (known: " + PatternFile::builtinNames() + ")");
+        }
+        return BuiltinMarkers::picture(index);
+    }
+    const std::string& path = i_args.positional().front();
+    const BgraImage image = ImageFile::read(path);
+    if (i_args.has("--with-border")) {
+        return cutBorder(image, path);
+    }
+    return toPicture(image, 0, 0, image.width(), image.height());
 }
 
 int make(int i_argc, char** i_argv)
 {
-    CliArgs args({{"--builtin", true}, {"--size", true}, {"-o", true}, {"--help", false}});
+    CliArgs args({{"--builtin", true}, {"--size", true}, {"--with-border", false}, {"-o", true}, {"--help", false}});
     args.parse(i_argc, i_argv);
     if (args.has("--help")) {
         std::cout << PATTERN_USAGE;
         return 0;
     }
-    const std::optional<std::string> name = args.value("--builtin");
     const std::optional<std::string> path = args.value("-o");
-    if (!name || !path || !args.positional().empty()) {
-        throw UsageError("pattern make needs --builtin NAME and -o FILE");
+    if (!path) {
+        throw UsageError("pattern make needs -o FILE");
     }
-    const int32_t index = BuiltinMarkers::find(name->c_str());
-    if (index < 0) {
-        throw CliError("unknown built-in marker \"" + *name + "\" (known: " + builtinNames() + ")");
-    }
-    const TFrameSize grid = parseGrid(args.value("--size").value_or("16"));
+    const TFrameSize grid = parseGrid("--size", args.value("--size").value_or("16"));
+    const MarkerPicture picture = pictureToMake(args);
     std::vector<int32_t> numbers;
-    MarkerPatternMaker::makeNumbers(BuiltinMarkers::picture(index), grid.width, grid.height, &numbers);
-    MarkerPatternMaker::writeFile(*path, numbers, grid.width, grid.height);
+    MarkerPatternMaker::makeNumbers(picture, grid.width, grid.height, &numbers);
+    try {
+        MarkerPatternMaker::writeFile(*path, numbers, grid.width, grid.height);
+    } catch (const std::runtime_error& e) {
+        throw CliError(e.what());
+    }
     std::cerr << "wrote " << *path << " (" << grid.width << " x " << grid.height << ")\n";
+    return 0;
+}
+
+// Level 0 (white) to RAMP_LEVELS - 1 (black) of a cell's brightness.
+int darknessLevel(const uint8_t* i_rgb)
+{
+    const int grey = (299 * i_rgb[0] + 587 * i_rgb[1] + 114 * i_rgb[2]) / 1000;
+    return ((255 - grey) * (RAMP_LEVELS - 1) + 127) / 255;
+}
+
+void printLine(std::string i_line)
+{
+    i_line.erase(i_line.find_last_not_of(' ') + 1);
+    std::printf("%s\n", i_line.c_str());
+}
+
+void printBlocks(const TPattern& i_pattern)
+{
+    const int32_t w = i_pattern.grid.width;
+    const int32_t block_width = CHARACTERS_PER_CELL * w;
+    const int per_line = std::clamp((TEXT_WIDTH + BLOCK_GAP) / (block_width + BLOCK_GAP), 1, 4);
+    std::vector<MarkerPicture> blocks;
+    for (int32_t d = 0; d < 4; d++) {
+        blocks.push_back(PatternFile::directionPicture(i_pattern, d));
+    }
+    const std::string gap(BLOCK_GAP, ' ');
+    for (int first = 0; first < 4; first += per_line) {
+        const int last = std::min(4, first + per_line);
+        std::string header;
+        for (int d = first; d < last; d++) {
+            std::string title = "direction " + std::to_string(d);
+            title.resize(std::max<size_t>(title.size(), static_cast<size_t>(block_width)), ' ');
+            header += title + gap;
+        }
+        printLine(header);
+        for (int32_t y = 0; y < i_pattern.grid.height; y++) {
+            std::string line;
+            for (int d = first; d < last; d++) {
+                for (int32_t x = 0; x < w; x++) {
+                    line.append(CHARACTERS_PER_CELL,
+                                RAMP[darknessLevel(blocks[static_cast<size_t>(d)].getPixel(x, y))]);
+                }
+                line += gap;
+            }
+            printLine(line);
+        }
+        std::printf("\n");
+    }
+}
+
+void drawBlocks(const TPattern& i_pattern, const std::string& i_path)
+{
+    // Cells of at least 8 pixels, blocks at least 128 pixels wide.
+    const int32_t cell = std::max(8, 128 / std::max(i_pattern.grid.width, i_pattern.grid.height));
+    const int32_t gap = 16;
+    const int32_t block_width = cell * i_pattern.grid.width;
+    const int32_t block_height = cell * i_pattern.grid.height;
+    const int32_t header = Canvas::textHeight(1) + 6;
+    BgraImage sheet(4 * block_width + 5 * gap, block_height + 2 * gap + header, 160);
+    Canvas canvas(&sheet);
+    for (int32_t d = 0; d < 4; d++) {
+        const MarkerPicture block = PatternFile::directionPicture(i_pattern, d);
+        const int32_t left = gap + d * (block_width + gap);
+        canvas.text(left, gap, "direction " + std::to_string(d), 1, {0, 0, 0});
+        for (int32_t y = 0; y < i_pattern.grid.height; y++) {
+            for (int32_t x = 0; x < i_pattern.grid.width; x++) {
+                const uint8_t* rgb = block.getPixel(x, y);
+                canvas.box(left + x * cell, gap + header + y * cell, cell, cell, {rgb[0], rgb[1], rgb[2]});
+            }
+        }
+    }
+    PngFile::write(i_path, sheet);
+}
+
+int show(int i_argc, char** i_argv)
+{
+    CliArgs args({{"--size", true}, {"-o", true}, {"--help", false}});
+    args.parse(i_argc, i_argv);
+    if (args.has("--help")) {
+        std::cout << PATTERN_USAGE;
+        return 0;
+    }
+    if (args.positional().size() != 1) {
+        throw UsageError("pattern show needs one FILE");
+    }
+    const std::string& path = args.positional().front();
+    const TPattern pattern = args.has("--size") ? PatternFile::load(path, parseGrid("--size", *args.value("--size")))
+                                                : PatternFile::loadAnySize(path);
+    if (args.has("-o")) {
+        drawBlocks(pattern, *args.value("-o"));
+        std::cerr << "wrote " << *args.value("-o") << "\n";
+        return 0;
+    }
+    std::printf("pattern file %s: %d x %d grid\n\n", path.c_str(), pattern.grid.width, pattern.grid.height);
+    printBlocks(pattern);
     return 0;
 }
 
@@ -77,11 +246,14 @@ int runPatternCommand(int i_argc, char** i_argv)
         if (verb == "make") {
             return make(i_argc - 1, i_argv + 1);
         }
+        if (verb == "show") {
+            return show(i_argc - 1, i_argv + 1);
+        }
         if (verb == "--help" || verb == "-h") {
             std::cout << PATTERN_USAGE;
             return 0;
         }
-        throw UsageError(verb.empty() ? "pattern needs make" : "unknown pattern command " + verb);
+        throw UsageError(verb.empty() ? "pattern needs make or show" : "unknown pattern command " + verb);
     } catch (const UsageError& e) {
         std::cerr << "markeye pattern: " << e.what() << "\n" << PATTERN_USAGE;
         return 2;

@@ -1,33 +1,54 @@
 // markeye: the command-line face of the tracker.
 
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
 
 #include "CameraCommand.h"
 #include "CliError.h"
+#include "DemoCommand.h"
+#include "MarkerCommand.h"
 #include "PatternCommand.h"
+#include "TrackCommand.h"
+#include "VoARException.h"
+#include "XtraCommand.h"
 
 namespace {
 
-const char* const USAGE =
-    "usage: markeye <command> [options]\n"
-    "\n"
-    "commands:\n"
-    "  camera make   write a camera parameter file\n"
-    "  camera show   print a camera parameter file (the built-in camera by default)\n"
-    "  pattern make  write the pattern file of a built-in marker\n"
-    "\n"
-    "Run 'markeye <command> --help' for a command's options.\n";
+const char* const USAGE = "usage: markeye <command> [options]\n"
+                          "\n"
+                          "commands:\n"
+                          "  demo          render, track and score built-in markers in motion\n"
+                          "  track         find markers in pictures or a raw video stream; JSON Lines out\n"
+                          "  camera make   write a camera parameter file\n"
+                          "  camera show   print a camera parameter file (the built-in camera by default)\n"
+                          "  pattern make  write the pattern file of a marker picture\n"
+                          "  pattern show  print or draw the four directions of a pattern file\n"
+                          "  marker        render a printable marker as a PNG\n"
+                          "  xtra          run the scripting plug-in through the emulated host on pictures\n"
+                          "\n"
+                          "Run 'markeye <command> --help' for a command's options.\n";
+
+struct TCommand
+{
+    const char* name;
+    int (*run)(int i_argc, char** i_argv);
+};
+
+const TCommand COMMANDS[] = {
+    {"demo", Markeye::runDemoCommand},     {"track", Markeye::runTrackCommand},
+    {"camera", Markeye::runCameraCommand}, {"pattern", Markeye::runPatternCommand},
+    {"marker", Markeye::runMarkerCommand}, {"xtra", Markeye::runXtraCommand},
+};
 
 int dispatch(int i_argc, char** i_argv)
 {
     const std::string command = i_argc > 1 ? i_argv[1] : "";
-    if (command == "camera") {
-        return Markeye::runCameraCommand(i_argc - 2, i_argv + 2);
-    }
-    if (command == "pattern") {
-        return Markeye::runPatternCommand(i_argc - 2, i_argv + 2);
+    for (const TCommand& entry : COMMANDS) {
+        if (command == entry.name) {
+            return entry.run(i_argc - 2, i_argv + 2);
+        }
     }
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << USAGE;
@@ -46,6 +67,10 @@ int main(int i_argc, char** i_argv)
         return dispatch(i_argc, i_argv);
     } catch (const Markeye::CliError& e) {
         std::cerr << "markeye: " << e.what() << "\n";
+    } catch (const VoTrack::VoARException&) {
+        std::cerr << "markeye: the tracker core failed\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "markeye: out of memory\n";
     } catch (const std::exception& e) {
         std::cerr << "markeye: unexpected error: " << e.what() << "\n";
     }

@@ -1,0 +1,291 @@
+#include "DemoCommand.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "BuiltinMarkers.h"
+#include "CameraFile.h"
+#include "Canvas.h"
+#include "CliArgs.h"
+#include "CliError.h"
+#include "CliParse.h"
+#include "DemoScene.h"
+#include "FileUtil.h"
+#include "MarkerPose.h"
+#include "MarkerTracker.h"
+#include "Overlay.h"
+#include "PngFile.h"
+#include "SceneRenderer.h"
+
+namespace Markeye {
+
+namespace {
+
+const char* const DEMO_USAGE = "usage: markeye demo [--frames N] [--out DIR]\n"
+                               "\n"
+                               "Renders N frames (default 24) of five built-in markers moving through the\n"
+                               "built-in camera, tracks all eight built-in patterns in them, and prints a\n"
+                               "summary: per pattern the frames it was shown in, found, missed and found\n"
+                               "where it was not, and the rotation and translation errors against the\n"
+                               "rendered poses (marker width 80, so translation errors are in millimetres for\n"
+                               "a marker printed 80 mm wide). Writes into DIR (default: a new folder in the\n"
+                               "temporary directory) the frames (frame_NNN.png), the same with what was found\n"
+                               "drawn on them (overlay_NNN.png), the tracker's JSON Lines (track.jsonl) and a\n"
+                               "contact sheet of the overlays (contact_sheet.png).\n";
+
+constexpr int32_t DEFAULT_FRAMES = 24;
+constexpr int32_t MAX_FRAMES = 1000;
+// A marker counts as found where it is when every vertex lies within this
+// many pixels of the rendered one.
+constexpr double CORNER_TOLERANCE_PX = 4.0;
+// Contact sheet: tiles a quarter of the frame, in rows of this many, and at
+// most this many tiles (frames chosen evenly).
+constexpr int32_t SHEET_SHRINK = 4;
+constexpr int32_t SHEET_COLUMNS = 6;
+constexpr int32_t SHEET_MAX_TILES = 36;
+constexpr int32_t SHEET_GAP = 4;
+
+struct TPatternScore
+{
+    int32_t shown = 0;
+    int32_t found = 0;
+    int32_t missed = 0;
+    int32_t false_found = 0;
+    std::vector<double> rotation_deg;
+    std::vector<double> translation;
+
+    void add(const TPatternScore& i_other)
+    {
+        shown += i_other.shown;
+        found += i_other.found;
+        missed += i_other.missed;
+        false_found += i_other.false_found;
+        rotation_deg.insert(rotation_deg.end(), i_other.rotation_deg.begin(), i_other.rotation_deg.end());
+        translation.insert(translation.end(), i_other.translation.begin(), i_other.translation.end());
+    }
+};
+
+std::string numbered(const char* i_stem, int32_t i_frame)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%s_%03d.png", i_stem, i_frame);
+    return name;
+}
+
+std::string makeTemporaryFolder()
+{
+    std::string path = (std::filesystem::temp_directory_path() / "markeye-demo-XXXXXX").string();
+    if (mkdtemp(path.data()) == nullptr) {
+        throw CliError("cannot make a temporary folder " + path + ": " + std::strerror(errno));
+    }
+    return path;
+}
+
+double worstCornerError(const TMarkerReport& i_marker, const TMarkerTruth& i_truth)
+{
+    double worst = 0.0;
+    for (int i = 0; i < 4; i++) {
+        worst = std::max(worst, std::hypot(i_marker.corners[i].x - i_truth.observed_corners[i].x,
+                                           i_marker.corners[i].y - i_truth.observed_corners[i].y));
+    }
+    return worst;
+}
+
+// Scores one pattern in one frame. i_truth is null for a pattern not shown.
+void score(const TMarkerReport& i_marker, const TMarkerTruth* i_truth, TPatternScore* io_score)
+{
+    const bool shown = i_truth != nullptr && i_truth->in_frame && i_truth->front_facing;
+    io_score->shown += shown;
+    if (!i_marker.found) {
+        io_score->missed += shown;
+        return;
+    }
+    if (!shown || worstCornerError(i_marker, *i_truth) > CORNER_TOLERANCE_PX) {
+        io_score->false_found++;
+        io_score->missed += shown;
+        return;
+    }
+    io_score->found++;
+    VoTrack::VoARDoubleMatrix34 pose;
+    pose.setValue(&i_marker.pose[0][0]);
+    io_score->rotation_deg.push_back(MarkerPose::rotationDifferenceDeg(pose, i_truth->pose));
+    io_score->translation.push_back(
+        std::hypot(pose.m03 - i_truth->pose.m03, pose.m13 - i_truth->pose.m13, pose.m23 - i_truth->pose.m23));
+}
+
+// "mean worst" columns of one error, or dashes without values.
+std::string meanAndWorst(const std::vector<double>& i_values)
+{
+    char text[48];
+    if (i_values.empty()) {
+        std::snprintf(text, sizeof text, "%9s %10s", "-", "-");
+    } else {
+        const double mean = std::accumulate(i_values.begin(), i_values.end(), 0.0) / i_values.size();
+        std::snprintf(text, sizeof text, "%9.2f %10.2f", mean, *std::max_element(i_values.begin(), i_values.end()));
+    }
+    return text;
+}
+
+void printHeader()
+{
+    std::printf("%37s  %20s  %20s\n", "", "rotation error", "translation error");
+    std::printf("%-8s %6s %6s %7s %6s  %9s %10s  %9s %10s\n", "pattern", "shown", "found", "missed", "false", "mean deg",
+                "worst deg", "mean mm", "worst mm");
+}
+
+void printRow(const std::string& i_name, const TPatternScore& i_score)
+{
+    std::printf("%-8s %6d %6d %7d %6d  %s  %s\n", i_name.c_str(), i_score.shown, i_score.found, i_score.missed,
+                i_score.false_found, meanAndWorst(i_score.rotation_deg).c_str(),
+                meanAndWorst(i_score.translation).c_str());
+}
+
+class DemoRun
+{
+public:
+    DemoRun(int32_t i_frames, const std::string& i_folder)
+        : _frames(i_frames), _folder(i_folder),
+          _tracker(CameraFile::loadRecord(""), PatternFile::builtins({16, 16}), MarkerTracker::DEFAULT_MIN_CONFIDENCE),
+          _renderer(RenderCamera::fromParam(_tracker.camera())), _scene(_renderer.getCamera()),
+          _scores(_tracker.patterns().size())
+    {
+    }
+
+    void run()
+    {
+        std::ofstream json(FileUtil::join(_folder, "track.jsonl"));
+        for (int32_t frame = 0; frame < _frames; frame++) {
+            json << renderAndTrack(frame).toJson() << "\n";
+        }
+        json.close();
+        if (!json) {
+            throw CliError("cannot write " + FileUtil::join(_folder, "track.jsonl"));
+        }
+        PngFile::write(FileUtil::join(_folder, "contact_sheet.png"), contactSheet());
+        printSummary();
+    }
+
+private:
+    TFrameReport renderAndTrack(int32_t i_frame)
+    {
+        _renderer.render(_scene.markers(i_frame, _frames), DemoScene::options(i_frame));
+        BgraImage frame(_renderer.getWidth(), _renderer.getHeight());
+        std::memcpy(frame.data(), _renderer.getFrame(), frame.byteCount());
+        PngFile::write(FileUtil::join(_folder, numbered("frame", i_frame)), frame);
+
+        TFrameReport report;
+        report.frame = numbered("frame", i_frame);
+        _tracker.track(frame, &report);
+        _elapsed_ms.push_back(report.elapsed_ms);
+        const std::vector<TMarkerTruth>& truth = _renderer.getTruth();
+        for (size_t i = 0; i < report.markers.size(); i++) {
+            score(report.markers[i], i < truth.size() ? &truth[i] : nullptr, &_scores[i]);
+        }
+
+        Overlay::draw(_tracker.camera(), _tracker.patterns(), report.markers, &frame);
+        PngFile::write(FileUtil::join(_folder, numbered("overlay", i_frame)), frame);
+        if (isSheetFrame(i_frame)) {
+            addTile(frame, i_frame);
+        }
+        return report;
+    }
+
+    bool isSheetFrame(int32_t i_frame) const
+    {
+        const int32_t tiles = std::min(_frames, SHEET_MAX_TILES);
+        // Frame i_frame is the first at or after tile k's even share.
+        const int32_t k = static_cast<int32_t>((int64_t(i_frame) * tiles + _frames - 1) / _frames);
+        return k < tiles && int64_t(k) * _frames / tiles == i_frame;
+    }
+
+    void addTile(const BgraImage& i_overlay, int32_t i_frame)
+    {
+        BgraImage tile = i_overlay.shrunk(SHEET_SHRINK);
+        Canvas(&tile).label(3, 3, std::to_string(i_frame), 1, {255, 255, 255}, {0, 0, 0});
+        _tiles.push_back(std::move(tile));
+    }
+
+    BgraImage contactSheet() const
+    {
+        const int32_t tile_width = _tiles.front().width();
+        const int32_t tile_height = _tiles.front().height();
+        const int32_t columns = std::min<int32_t>(SHEET_COLUMNS, static_cast<int32_t>(_tiles.size()));
+        const int32_t rows = (static_cast<int32_t>(_tiles.size()) + columns - 1) / columns;
+        BgraImage sheet(columns * (tile_width + SHEET_GAP) + SHEET_GAP, rows * (tile_height + SHEET_GAP) + SHEET_GAP,
+                        40);
+        for (size_t i = 0; i < _tiles.size(); i++) {
+            const int32_t column = static_cast<int32_t>(i) % columns;
+            const int32_t row = static_cast<int32_t>(i) / columns;
+            sheet.paste(_tiles[i], SHEET_GAP + column * (tile_width + SHEET_GAP),
+                        SHEET_GAP + row * (tile_height + SHEET_GAP));
+        }
+        return sheet;
+    }
+
+    void printSummary() const
+    {
+        std::printf("markeye demo: %d frames of %d x %d through the built-in camera, built-in markers 0 to %d "
+                    "moving %.0f to %.0f mm away\n\n",
+                    _frames, _renderer.getWidth(), _renderer.getHeight(), DemoScene::SHOWN_MARKERS - 1,
+                    DemoScene::NEAREST, DemoScene::FARTHEST);
+        printHeader();
+        TPatternScore all;
+        for (size_t i = 0; i < _scores.size(); i++) {
+            printRow(std::to_string(i) + " " + _tracker.patterns()[i].name, _scores[i]);
+            all.add(_scores[i]);
+        }
+        printRow("all", all);
+        const double mean_ms = std::accumulate(_elapsed_ms.begin(), _elapsed_ms.end(), 0.0) / _elapsed_ms.size();
+        std::printf("\ntracking %zu patterns: %.2f ms per frame on average, %.2f ms at worst\n",
+                    _tracker.patterns().size(), mean_ms, *std::max_element(_elapsed_ms.begin(), _elapsed_ms.end()));
+        std::printf("wrote %s: frame_NNN.png, overlay_NNN.png, track.jsonl, contact_sheet.png\n", _folder.c_str());
+    }
+
+    int32_t _frames;
+    std::string _folder;
+    MarkerTracker _tracker;
+    SceneRenderer _renderer;
+    DemoScene _scene;
+    std::vector<TPatternScore> _scores;
+    std::vector<double> _elapsed_ms;
+    std::vector<BgraImage> _tiles;
+};
+
+}  // namespace
+
+int runDemoCommand(int i_argc, char** i_argv)
+{
+    try {
+        CliArgs args({{"--frames", true}, {"--out", true}, {"--help", false}});
+        args.parse(i_argc, i_argv);
+        if (args.has("--help")) {
+            std::cout << DEMO_USAGE;
+            return 0;
+        }
+        if (!args.positional().empty()) {
+            throw UsageError("unexpected argument " + args.positional().front());
+        }
+        const int32_t frames =
+            args.has("--frames") ? parseInt("--frames", *args.value("--frames"), 1, MAX_FRAMES) : DEFAULT_FRAMES;
+        const std::string folder = args.has("--out") ? *args.value("--out") : makeTemporaryFolder();
+        FileUtil::makeFolder(folder);
+        DemoRun(frames, folder).run();
+        return 0;
+    } catch (const UsageError& e) {
+        std::cerr << "markeye demo: " << e.what() << "\n" << DEMO_USAGE;
+        return 2;
+    }
+}
+
+}  // namespace Markeye

@@ -1,0 +1,73 @@
+#include "FrameReport.h"
+
+#include <cmath>
+
+#include "JsonWriter.h"
+
+namespace Markeye {
+
+namespace {
+
+void writeMarker(const TMarkerReport& i_marker, JsonWriter* io_json)
+{
+    io_json->beginObject();
+    io_json->key("pattern");
+    io_json->integer(i_marker.pattern);
+    io_json->key("found");
+    io_json->boolean(i_marker.found);
+    if (i_marker.selected) {
+        io_json->key("confidence");
+        io_json->number(i_marker.confidence);
+    }
+    if (i_marker.found) {
+        io_json->key("direction");
+        io_json->integer(i_marker.direction);
+        io_json->key("corners");
+        io_json->beginArray();
+        for (const VoTrack::TVoARDoublePoint_t& corner : i_marker.corners) {
+            const double xy[2] = {corner.x, corner.y};
+            io_json->numbers(xy, 2);
+        }
+        io_json->endArray();
+        io_json->key("pose");
+        io_json->beginArray();
+        for (const double* row : i_marker.pose) {
+            io_json->numbers(row, 4);
+        }
+        io_json->endArray();
+    }
+    io_json->endObject();
+}
+
+}  // namespace
+
+std::string TFrameReport::toJson() const
+{
+    JsonWriter json;
+    json.beginObject();
+    json.key("frame");
+    json.string(frame);
+    if (!error.empty()) {
+        json.key("error");
+        json.string(error);
+        json.endObject();
+        return json.text();
+    }
+    json.key("width");
+    json.integer(width);
+    json.key("height");
+    json.integer(height);
+    json.key("elapsed_ms");
+    // Microseconds are all a timing can tell.
+    json.number(std::round(elapsed_ms * 1000.0) / 1000.0);
+    json.key("markers");
+    json.beginArray();
+    for (const TMarkerReport& marker : markers) {
+        writeMarker(marker, &json);
+    }
+    json.endArray();
+    json.endObject();
+    return json.text();
+}
+
+}  // namespace Markeye

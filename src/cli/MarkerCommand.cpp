@@ -1,0 +1,158 @@
+#include "MarkerCommand.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "BuiltinMarkers.h"
+#include "Canvas.h"
+#include "CliArgs.h"
+#include "CliError.h"
+#include "CliParse.h"
+#include "ImageFile.h"
+#include "MarkerPicture.h"
+#include "PatternFile.h"
+#include "PngFile.h"
+
+namespace Markeye {
+
+namespace {
+
+const char* const MARKER_USAGE =
+    "usage: markeye marker (PICTURE | --pattern FILE | --builtin NAME) [--size-mm MM] [--dpi DPI]\n"
+    "                      -o MARKER.png\n"
+    "\n"
+    "Renders a printable marker: a black square whose border is a quarter of the side,\n"
+    "the picture in the central half, on a white margin, with its name and size\n"
+    "printed under it. The picture comes from PICTURE (PNG, JPEG, PPM or PGM: the\n"
+    "central picture, upright), from the first block of a pattern file, or from a\n"
+    "built-in marker (flag, arrow, hook, dots, steps, key, tee, moon).\n"
+    "\n"
+    "--size-mm MM   the marker's side in millimetres (default 80, the width the\n"
+    "               tracker assumes; poses come out in millimetres then)\n"
+    "--dpi DPI      printer resolution (default 300); stored in the PNG, so that it\n"
+    "               prints at the right size\n";
+
+constexpr double MM_PER_INCH = 25.4;
+constexpr int32_t MIN_SIDE_PX = 16;
+
+struct TMarkerSource
+{
+    std::string name;
+    MarkerPicture picture;
+};
+
+TMarkerSource sourceOf(const CliArgs& i_args)
+{
+    const int sources =
+        static_cast<int>(i_args.positional().size()) + i_args.has("--pattern") + i_args.has("--builtin");
+    if (sources != 1) {
+        throw UsageError("marker needs one of PICTURE, --pattern FILE and --builtin NAME");
+    }
+    if (i_args.has("--builtin")) {
+        const std::string name = *i_args.value("--builtin");
+        const int32_t index = BuiltinMarkers::find(name.c_str());
+        if (index < 0) {
+            throw CliError("unknown built-in marker \"" + name + "\" (known: " + PatternFile::builtinNames() + ")");
+        }
+        return {name, BuiltinMarkers::picture(index)};
+    }
+    if (i_args.has("--pattern")) {
+        const TPattern pattern = PatternFile::loadAnySize(*i_args.value("--pattern"));
+        return {pattern.name, PatternFile::directionPicture(pattern, 0)};
+    }
+    const std::string& path = i_args.positional().front();
+    const BgraImage image = ImageFile::read(path);
+    MarkerPicture picture(image.width(), image.height());
+    for (int32_t y = 0; y < image.height(); y++) {
+        for (int32_t x = 0; x < image.width(); x++) {
+            const uint8_t* bgra = image.pixel(x, y);
+            picture.setPixel(x, y, bgra[2], bgra[1], bgra[0]);
+        }
+    }
+    return {PatternFile::stem(path), picture};
+}
+
+std::string number(double i_value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", i_value);
+    return text;
+}
+
+// The marker of i_side pixels with its top-left at (i_left, i_top).
+void drawMarker(const MarkerPicture& i_picture, int32_t i_left, int32_t i_top, int32_t i_side, BgraImage* io_page)
+{
+    Canvas(io_page).box(i_left, i_top, i_side, i_side, {0, 0, 0});
+    const int32_t inset = (i_side + 2) / 4;
+    const int32_t inner = i_side - 2 * inset;
+    for (int32_t y = 0; y < inner; y++) {
+        for (int32_t x = 0; x < inner; x++) {
+            const uint8_t* rgb = i_picture.sample((x + 0.5) / inner, (y + 0.5) / inner);
+            uint8_t* target = io_page->pixel(i_left + inset + x, i_top + inset + y);
+            target[0] = rgb[2];
+            target[1] = rgb[1];
+            target[2] = rgb[0];
+        }
+    }
+}
+
+int run(const CliArgs& i_args)
+{
+    const std::optional<std::string> path = i_args.value("-o");
+    if (!path) {
+        throw UsageError("marker needs -o MARKER.png");
+    }
+    const double size_mm = i_args.has("--size-mm") ? parseDouble("--size-mm", *i_args.value("--size-mm")) : 80.0;
+    const double dpi = i_args.has("--dpi") ? parseDouble("--dpi", *i_args.value("--dpi")) : 300.0;
+    if (size_mm <= 0.0 || dpi <= 0.0) {
+        throw CliError("--size-mm and --dpi must be positive");
+    }
+    const double side_px = std::round(size_mm / MM_PER_INCH * dpi);
+    // The page adds an eighth of the side on each side and the label.
+    if (side_px < MIN_SIDE_PX || side_px > BgraImage::MAX_SIDE / 2) {
+        throw CliError("a marker of " + number(size_mm) + " mm at " + number(dpi) + " dpi would be " + number(side_px) +
+                       " pixels wide; choose a size from " + std::to_string(MIN_SIDE_PX) + " to " +
+                       std::to_string(BgraImage::MAX_SIDE / 2) + " pixels");
+    }
+    const TMarkerSource source = sourceOf(i_args);
+    const int32_t side = static_cast<int32_t>(side_px);
+    // A white margin keeps the border apart from whatever the print lies on.
+    const int32_t margin = std::max(4, side / 8);
+    const int32_t scale = std::max(1, side / 170);
+    const std::string label = source.name + " - " + number(size_mm) + " mm";
+    BgraImage page(side + 2 * margin, side + 2 * margin + Canvas::textHeight(scale) + margin / 2, 255);
+    drawMarker(source.picture, margin, margin, side, &page);
+    Canvas(&page).text(margin, side + margin + margin / 2, label, scale, {0, 0, 0});
+    PngFile::write(*path, page, dpi);
+    std::cerr << "wrote " << *path << " (" << source.name << ", " << side << " x " << side << " pixels, "
+              << number(size_mm) << " mm at " << number(dpi) << " dpi)\n";
+    return 0;
+}
+
+}  // namespace
+
+int runMarkerCommand(int i_argc, char** i_argv)
+{
+    try {
+        CliArgs args({{"--pattern", true},
+                      {"--builtin", true},
+                      {"--size-mm", true},
+                      {"--dpi", true},
+                      {"-o", true},
+                      {"--help", false}});
+        args.parse(i_argc, i_argv);
+        if (args.has("--help")) {
+            std::cout << MARKER_USAGE;
+            return 0;
+        }
+        return run(args);
+    } catch (const UsageError& e) {
+        std::cerr << "markeye marker: " << e.what() << "\n" << MARKER_USAGE;
+        return 2;
+    }
+}
+
+}  // namespace Markeye

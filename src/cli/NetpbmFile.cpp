@@ -1,0 +1,133 @@
+#include "NetpbmFile.h"
+
+#include <cctype>
+
+#include "CliError.h"
+
+namespace Markeye {
+
+namespace {
+
+// Walks the header and the plain-text samples: numbers separated by
+// whitespace, '#' starting a comment to the end of the line.
+class NetpbmScanner
+{
+public:
+    NetpbmScanner(const std::vector<uint8_t>& i_bytes, const std::string& i_name) : _bytes(i_bytes), _name(i_name) {}
+
+    // The next number, which must lie in 0 .. i_max; i_what names it in messages.
+    uint32_t number(const char* i_what, uint32_t i_max)
+    {
+        skipSpace();
+        if (_position >= _bytes.size()) {
+            throw CliError(_name + ": PPM/PGM file ends before its " + i_what);
+        }
+        uint64_t value = 0;
+        const size_t start = _position;
+        while (_position < _bytes.size() && std::isdigit(_bytes[_position]) && value <= i_max) {
+            value = value * 10 + (_bytes[_position++] - '0');
+        }
+        if (_position == start || value > i_max ||
+            (_position < _bytes.size() && !std::isspace(_bytes[_position]) && _bytes[_position] != '#')) {
+            throw CliError(_name + ": bad PPM/PGM " + i_what + " (not a whole number of at most " +
+                           std::to_string(i_max) + ")");
+        }
+        return static_cast<uint32_t>(value);
+    }
+
+    // After the maximum value of a binary file: exactly one whitespace byte.
+    void endHeader()
+    {
+        if (_position >= _bytes.size() || !std::isspace(_bytes[_position])) {
+            throw CliError(_name + ": bad PPM/PGM header (no whitespace after the maximum value)");
+        }
+        _position++;
+    }
+
+    size_t position() const { return _position; }
+
+private:
+    void skipSpace()
+    {
+        while (_position < _bytes.size()) {
+            if (_bytes[_position] == '#') {
+                while (_position < _bytes.size() && _bytes[_position] != '\n') {
+                    _position++;
+                }
+            } else if (std::isspace(_bytes[_position])) {
+                _position++;
+            } else {
+                return;
+            }
+        }
+    }
+
+    const std::vector<uint8_t>& _bytes;
+    const std::string& _name;
+    size_t _position = 2;
+};
+
+}  // namespace
+
+bool NetpbmFile::isNetpbm(const std::vector<uint8_t>& i_bytes)
+{
+    if (i_bytes.size() < 2 || i_bytes[0] != 'P') {
+        return false;
+    }
+    const uint8_t kind = i_bytes[1];
+    return kind == '2' || kind == '3' || kind == '5' || kind == '6';
+}
+
+BgraImage NetpbmFile::decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name)
+{
+    const char kind = static_cast<char>(i_bytes[1]);
+    const bool colour = kind == '3' || kind == '6';
+    const bool binary = kind == '5' || kind == '6';
+    NetpbmScanner scanner(i_bytes, i_name);
+    const uint32_t width = scanner.number("width", BgraImage::MAX_SIDE);
+    const uint32_t height = scanner.number("height", BgraImage::MAX_SIDE);
+    BgraImage::checkSize(width, height, i_name);
+    const uint32_t max_value = scanner.number("maximum value", 65535);
+    if (max_value == 0) {
+        throw CliError(i_name + ": bad PPM/PGM maximum value 0");
+    }
+    BgraImage image(static_cast<int32_t>(width), static_cast<int32_t>(height), 255, i_name);
+    const size_t channels = colour ? 3 : 1;
+    const size_t samples = channels * width * height;
+    const size_t sample_bytes = max_value > 255 ? 2 : 1;
+    if (binary) {
+        scanner.endHeader();
+        const size_t available = i_bytes.size() - scanner.position();
+        if (available < samples * sample_bytes) {
+            throw CliError(i_name + ": truncated PPM/PGM data: " + std::to_string(available) + " of " +
+                           std::to_string(samples * sample_bytes) + " bytes");
+        }
+    }
+    const uint8_t* data = i_bytes.data() + scanner.position();
+    for (size_t i = 0; i < samples; i++) {
+        uint32_t value = 0;
+        if (!binary) {
+            value = scanner.number("sample", max_value);
+        } else if (sample_bytes == 2) {
+            value = (uint32_t(data[2 * i]) << 8) | data[2 * i + 1];
+        } else {
+            value = data[i];
+        }
+        if (value > max_value) {
+            throw CliError(i_name + ": PPM/PGM sample " + std::to_string(value) + " above the maximum value " +
+                           std::to_string(max_value));
+        }
+        const uint8_t level = static_cast<uint8_t>((value * 255 + max_value / 2) / max_value);
+        const size_t pixel = i / channels;
+        uint8_t* target = image.data() + BgraImage::CHANNELS * pixel;
+        if (colour) {
+            // Samples come red, green, blue; the frame holds blue, green, red.
+            target[2 - i % 3] = level;
+        } else {
+            target[0] = target[1] = target[2] = level;
+        }
+    }
+    return image;
+}
+
+}  // namespace Markeye

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "BgraImage.h"
+
+namespace Markeye {
+
+// PPM (colour) and PGM (grey) pictures, binary (P6, P5) or plain text (P3,
+// P2), with any maximum value up to 65535; samples are scaled to 0..255.
+class NetpbmFile
+{
+public:
+    static bool isNetpbm(const std::vector<uint8_t>& i_bytes);
+    // i_name is used in messages only. Throws CliError naming it.
+    static BgraImage decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name);
+};
+
+}  // namespace Markeye

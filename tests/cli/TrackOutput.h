@@ -1,0 +1,23 @@
+#pragma once
+
+// Reading the track command's JSON against the ground truth of a rendered
+// frame.
+
+#include "TMarkerTruth.h"
+#include "TestJson.h"
+#include "VoARDoubleMatrix34.h"
+
+namespace CliTest {
+
+// The "pose" member of a marker object.
+VoTrack::VoARDoubleMatrix34 poseOf(const TJson& i_marker);
+// Largest distance in pixels between a marker's "corners" (in marker order)
+// and the rendered vertices where they appear in the frame.
+double worstCornerError(const TJson& i_marker, const Markeye::TMarkerTruth& i_truth);
+// Angle in degrees between the reported and the rendered rotation.
+double rotationErrorDeg(const TJson& i_marker, const Markeye::TMarkerTruth& i_truth);
+// Distance between reported and rendered translation, as a fraction of the
+// rendered distance.
+double translationError(const TJson& i_marker, const Markeye::TMarkerTruth& i_truth);
+
+}  // namespace CliTest
