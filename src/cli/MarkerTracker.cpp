@@ -4,6 +4,7 @@
 
 #include "IVoARBufferReader.h"
 #include "VoARCode.h"
+#include "VoARFrameAnalysis.h"
 #include "VoARRgbRaster_BGRA.h"
 #include "VoARSingleDetectMarker.h"
 #include "VoARSquare.h"
@@ -30,16 +31,21 @@ void MarkerTracker::prepare(int32_t i_width, int32_t i_height)
     if (_param != nullptr && i_width == _width && i_height == _height) {
         return;
     }
+    _detector_list.clear();
     _detectors.clear();
+    _analysis.reset();
     _param = std::make_unique<VoTrack::VoARParam>();
     _param->setValue(_record);
     _param->changeScreenSize(i_width, i_height);
+    _analysis = std::make_unique<VoTrack::VoARFrameAnalysis>(
+        _param.get(), VoTrack::IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32);
     _raster = std::make_unique<VoTrack::VoARRgbRaster_BGRA>(i_width, i_height);
     for (const TPattern& pattern : _patterns) {
         auto code = std::make_unique<VoTrack::VoARCode>(pattern.grid.width, pattern.grid.height);
         code->setFromArray(pattern.numbers.data(), pattern.grid.width, pattern.grid.height);
-        _detectors.push_back(std::make_unique<VoTrack::VoARSingleDetectMarker>(
-            _param.get(), code.release(), MARKER_WIDTH, VoTrack::IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32));
+        _detectors.push_back(std::make_unique<VoTrack::VoARSingleDetectMarker>(_param.get(), code.release(),
+                                                                             MARKER_WIDTH, _analysis.get()));
+        _detector_list.push_back(_detectors.back().get());
     }
     _width = i_width;
     _height = i_height;
@@ -54,6 +60,8 @@ void MarkerTracker::track(const BgraImage& i_frame, TFrameReport* io_report)
     io_report->height = i_frame.height();
     io_report->markers.assign(_detectors.size(), TMarkerReport());
     const auto start = std::chrono::steady_clock::now();
+    VoTrack::VoARSingleDetectMarker::detectMarkers(_analysis.get(), _raster.get(), THRESHOLD, _detector_list.data(),
+                                                   static_cast<int32_t>(_detector_list.size()));
     for (size_t i = 0; i < _detectors.size(); i++) {
         reportMarker(static_cast<int32_t>(i), &io_report->markers[i]);
     }
@@ -65,7 +73,7 @@ void MarkerTracker::reportMarker(int32_t i_index, TMarkerReport* o_marker)
 {
     VoTrack::VoARSingleDetectMarker& detector = *_detectors[static_cast<size_t>(i_index)];
     o_marker->pattern = i_index;
-    o_marker->selected = detector.detectMarker(_raster.get(), THRESHOLD);
+    o_marker->selected = detector.getSquare() != nullptr;
     if (!o_marker->selected) {
         return;
     }

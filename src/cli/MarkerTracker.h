@@ -10,6 +10,7 @@
 #include "VoARParam.h"
 
 namespace VoTrack {
+class VoARFrameAnalysis;
 class VoARRgbRaster_BGRA;
 class VoARSingleDetectMarker;
 }  // namespace VoTrack
@@ -17,8 +18,8 @@ class VoARSingleDetectMarker;
 namespace Markeye {
 
 // The tracker as the plug-in runs it, for frames from files: one detector
-// per pattern sharing one camera, binarisation threshold 100, marker width
-// 80. The camera is rescaled to each frame's size as the plug-in's `new`
+// per pattern sharing one camera and one analysis of each frame,
+// binarisation threshold 100, marker width 80. The camera is rescaled to each frame's size as the plug-in's `new`
 // does (by the width ratio alone); camera and detectors are rebuilt only
 // when the frame size changes.
 class MarkerTracker
@@ -57,10 +58,13 @@ private:
     VoTrack::TVoARParamFileRecord _record;
     std::vector<TPattern> _patterns;
     double _min_confidence;
-    // Declared before the detectors, which borrow it.
+    // Declared before the detectors, which borrow them.
     std::unique_ptr<VoTrack::VoARParam> _param;
+    std::unique_ptr<VoTrack::VoARFrameAnalysis> _analysis;
     std::unique_ptr<VoTrack::VoARRgbRaster_BGRA> _raster;
     std::vector<std::unique_ptr<VoTrack::VoARSingleDetectMarker>> _detectors;
+    // The same detectors, as the shared detection call takes them.
+    std::vector<VoTrack::VoARSingleDetectMarker*> _detector_list;
     int32_t _width = 0;
     int32_t _height = 0;
 };

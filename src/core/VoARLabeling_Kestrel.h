@@ -11,7 +11,9 @@ namespace VoTrack {
 // raster scan with a table of provisional ("raw") labels, then compacts the
 // table and sums each raw label's pixels into the region records. Regions
 // are numbered in the raster order of their first pixel; the outermost rows
-// and columns never belong to a region.
+// and columns never belong to a region. A second form takes a one-byte dark
+// mask and works run by run: same regions, records and failures, far less
+// work per bright pixel.
 class VoARLabeling_Kestrel : public IVoARLabeling
 {
 public:
@@ -35,7 +37,17 @@ public:
     // than MAX_RAW_LABELS raw labels or MAX_RAW_LABELS or more regions; the
     // image is then incomplete until the next labeling that succeeds.
     void labeling(const IVoARRaster& i_raster) override;
+    // The same labeling of a dark mask: w x h bytes of the attached image's
+    // size, non-zero (1) for a dark pixel. Gives the regions, records, raw
+    // label count and failures that labeling gives for the binary raster
+    // with 0 where the mask is non-zero. Writes only the dark pixels, after
+    // clearing those the last labeling wrote: the attached image must not be
+    // written by anything else.
+    void labelingDark(const uint8_t* i_dark);
 
+    // Creates all MAX_RAW_LABELS work records now, so that no frame
+    // allocates.
+    void reserveWorkRecords();
     // Number of work records created so far.
     int32_t getWorkRecordCount() const { return static_cast<int32_t>(_work_table.size()); }
 
@@ -53,12 +65,37 @@ private:
         int32_t max_y;
     };
 
+    // A horizontal run of dark interior pixels, first..last inclusive, and
+    // the raw label its pixels hold.
+    struct TRun
+    {
+        int32_t first;
+        int32_t last;
+        int32_t raw;
+    };
+
+    // Empties the label stack and enables the index table: the start of
+    // both forms.
+    void beginLabeling(const TVoARIntSize* i_size);
+    // Steps 2 and 3: numbers the regions and fills their records.
+    void finishLabeling(int32_t i_raw_count, int32_t i_width, int32_t i_height);
     // Makes sure record i_index exists, creating a batch if needed; returns
     // the records' base, which moves when the table grows.
     WorkRecord* reserveWorkRecord(int32_t i_index);
     // Step 1: labels every interior pixel with a raw label; returns the
     // number of raw labels.
     int32_t scanRows(const int32_t* i_input, int32_t i_width, int32_t i_height);
+    // Step 1 of the mask form, run by run; returns the number of raw labels.
+    int32_t scanRuns(const uint8_t* i_dark, int32_t i_width, int32_t i_height);
+    // Gives i_run its raw label and accounts it: joined to the runs of the
+    // row above that touch it (8-connected), or a new raw label where the
+    // pixel scan would make one, at a first pixel without a dark pixel
+    // above it. io_index is the index table. Returns the new raw label
+    // count.
+    int32_t labelRun(TRun* io_run, const TRun* i_above, int32_t i_above_count, int32_t i_touching, int32_t i_y,
+                     int32_t i_raw_count, int* io_index);
+    // Zeroes the pixels earlier labelings may have written.
+    void clearWrittenPixels(int32_t i_width, int32_t i_height);
     // Step 2: maps raw labels to final numbers 1..n in place; returns n.
     int32_t compactIndexTable(int32_t i_raw_count) const;
     // Step 3: fills the first i_label_count records from the work records.
@@ -66,6 +103,15 @@ private:
 
     std::vector<WorkRecord> _work_table;
     IVoARLabelingImage* _out_image;
+    // Runs of the row above and of the current row, room for a row's most.
+    std::vector<TRun> _runs_above;
+    std::vector<TRun> _runs_here;
+    // Per row, the columns the mask form wrote (first > last: none).
+    std::vector<int32_t> _written_first;
+    std::vector<int32_t> _written_last;
+    // The attached image may hold non-zero pixels anywhere: after attaching
+    // and after the pixel form.
+    bool _all_written;
 };
 
 }  // namespace VoTrack

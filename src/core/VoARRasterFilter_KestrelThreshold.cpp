@@ -76,6 +76,19 @@ public:
             out[p] = Channels::sum(in, p) > limit ? 1 : 0;
         }
     }
+
+    void doThFilterDark(const IVoARBufferReader* i_input, uint8_t* o_dark, const TVoARIntSize* i_size,
+                        int32_t i_threshold) const override
+    {
+        const auto* in = static_cast<const typename Channels::Element*>(i_input->getBuffer());
+        const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(i_size->h) * i_size->w;
+        // Sums (0 to 765) and the clamped limit fit 16 bits, which lets the
+        // compiler compare twice as many pixels per vector as in 32.
+        const int16_t limit = static_cast<int16_t>(darkSumLimit(i_threshold));
+        for (std::ptrdiff_t p = 0; p < count; p++) {
+            o_dark[p] = static_cast<int16_t>(Channels::sum(in, p)) <= limit ? 1 : 0;
+        }
+    }
 };
 
 using doThFilterImpl_BUFFERFORMAT_BYTE1D_RGB_24 = ThresholdKernel<ChannelsRgb24>;
@@ -124,6 +137,11 @@ void VoARRasterFilter_KestrelThreshold::doFilter(const IVoARRgbRaster& i_input, 
                    "src/core/VoARRasterFilter_KestrelThreshold",
                    "TVoARIntSize::isEqualSize(i_input.getSize(),i_output.getSize())");
     _kernel->doThFilter(i_input.getBufferReader(), i_output.getBufferReader(), i_output.getSize(), _threshold);
+}
+
+void VoARRasterFilter_KestrelThreshold::doFilterDark(const IVoARRgbRaster& i_input, uint8_t* o_dark) const
+{
+    _kernel->doThFilterDark(i_input.getBufferReader(), o_dark, i_input.getSize(), _threshold);
 }
 
 }  // namespace VoTrack

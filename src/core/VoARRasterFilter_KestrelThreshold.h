@@ -17,6 +17,10 @@ public:
     virtual ~IdoThFilterImpl() = default;
     virtual void doThFilter(const IVoARBufferReader* i_input, const IVoARBufferReader* i_output,
                             const TVoARIntSize* i_size, int32_t i_threshold) const = 0;
+    // The same test into w x h bytes, inverted: 1 for a dark pixel (sum at
+    // most 3 x i_threshold), 0 for a bright one.
+    virtual void doThFilterDark(const IVoARBufferReader* i_input, uint8_t* o_dark, const TVoARIntSize* i_size,
+                                int32_t i_threshold) const = 0;
 };
 
 // Fixed-threshold binarisation of a colour frame: dark (0) when the channel
@@ -40,6 +44,10 @@ public:
     // i_output must be a BUFFERFORMAT_INT1D_BIN_8 raster of the input's size
     // (assertions); every pixel of it is written.
     void doFilter(const IVoARRgbRaster& i_input, IVoARRaster& i_output) override;
+    // Binarises the whole input into a dark mask, one byte per pixel in the
+    // raster's order: 1 where doFilter writes 0, else 0. o_dark holds the
+    // input's w x h bytes.
+    void doFilterDark(const IVoARRgbRaster& i_input, uint8_t* o_dark) const;
 
 private:
     int32_t _threshold;

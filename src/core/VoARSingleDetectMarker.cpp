@@ -1,114 +1,114 @@
 #include "VoARSingleDetectMarker.h"
 
-#include "VoARBinRaster.h"
 #include "VoARCode.h"
-#include "VoARColorPatt_O3.h"
 #include "VoARException.h"
+#include "VoARFrameAnalysis.h"
 #include "VoARMatchPatt_Color_WITHOUT_PCA.h"
 #include "VoARParam.h"
-#include "VoARRasterFilter_KestrelThreshold.h"
-#include "VoARSquareDetector.h"
-#include "VoARSquareStack.h"
 #include "VoARTransMat.h"
 
 namespace VoTrack {
 
-namespace {
-
-// Candidate squares kept per frame.
-constexpr int32_t SQUARE_CAPACITY = 100;
-// Threshold the filter starts with; detectMarker sets the caller's.
-constexpr int32_t INITIAL_THRESHOLD = 100;
-
-}  // namespace
-
 VoARSingleDetectMarker::VoARSingleDetectMarker(const VoARParam* i_param, VoARCode* i_code, double i_marker_width,
                                                int32_t i_raster_format)
-    : _continue_mode(false), _code(i_code), _marker_width(0.0), _direction(0), _confidence(0.0), _square(nullptr)
+    : VoARSingleDetectMarker(i_param, i_code, i_marker_width, nullptr)
 {
-    const TVoARIntSize* screen = i_param->getScreenSize();
-    _square_detector = std::make_unique<VoARSquareDetector>(i_param->getDistortionFactor(), screen);
+    _own_analysis = std::make_unique<VoARFrameAnalysis>(i_param, i_raster_format);
+    _analysis = _own_analysis.get();
+    attachToAnalysis();
+}
+
+VoARSingleDetectMarker::VoARSingleDetectMarker(const VoARParam* i_param, VoARCode* i_code, double i_marker_width,
+                                               VoARFrameAnalysis* io_analysis)
+    : _continue_mode(false),
+      _code(i_code),
+      _marker_width(i_marker_width),
+      _direction(0),
+      _confidence(0.0),
+      _square(nullptr),
+      _frame_number(0),
+      _analysis(io_analysis),
+      _grid(-1)
+{
     _pose_estimator = std::make_unique<VoARTransMat>(i_param);
-    _marker_width = i_marker_width;
-    _sampler = std::make_unique<VoARColorPatt_O3>(_code->getWidth(), _code->getHeight());
-    _matcher = std::make_unique<VoARMatchPatt_Color_WITHOUT_PCA>();
-    _bin_raster = std::make_unique<VoARBinRaster>(screen->w, screen->h);
-    _square_stack = std::make_unique<VoARSquareStack>(SQUARE_CAPACITY);
-    _threshold_filter = std::make_unique<VoARRasterFilter_KestrelThreshold>(INITIAL_THRESHOLD, i_raster_format);
+    if (_analysis != nullptr) {
+        attachToAnalysis();
+    }
 }
 
 VoARSingleDetectMarker::~VoARSingleDetectMarker()
 {
-    _square_detector.reset();
-    _pose_estimator.reset();
-    _sampler.reset();
-    _matcher.reset();
-    _bin_raster.reset();
-    _square_stack.reset();
-    _code.reset();
-    _threshold_filter.reset();
+    if (_grid >= 0) {
+        _analysis->releaseGrid(_grid);
+    }
+}
+
+void VoARSingleDetectMarker::attachToAnalysis()
+{
+    _grid = _analysis->acquireGrid(_code->getWidth(), _code->getHeight());
 }
 
 bool VoARSingleDetectMarker::detectMarker(const IVoARRgbRaster* i_raster, int32_t i_threshold)
 {
-    if (!TVoARIntSize::isEqualSize(i_raster->getSize(), _bin_raster->getSize())) {
-        throw VoARException();
-    }
-    _threshold_filter->setThreshold(i_threshold);
-    _threshold_filter->doFilter(*i_raster, *_bin_raster);
-    _square = nullptr;
-    _square_detector->detectSquares(_bin_raster.get(), _square_stack.get());
-
-    // The best match wins; on equal confidence the later square does. A
-    // candidate that cannot be sampled, or samples uniformly, is skipped.
-    const VoARSquare* best = nullptr;
-    int32_t best_direction = 0;
-    double best_confidence = 0.0;
-    VoARSquare* const* squares = _square_stack->getArray();
-    for (int32_t i = 0; i < _square_stack->getLength(); i++) {
-        if (!matchSquare(i_raster, squares[i])) {
-            continue;
-        }
-        const double confidence = _matcher->getConfidence();
-        if (best != nullptr && best_confidence > confidence) {
-            continue;
-        }
-        best = squares[i];
-        best_direction = _matcher->getDirection();
-        best_confidence = confidence;
-    }
-    if (best == nullptr) {
-        return false;
-    }
-    _square = best;
-    _direction = best_direction;
-    _confidence = best_confidence;
-    return true;
+    VoARSingleDetectMarker* const self = this;
+    detectMarkers(_analysis, i_raster, i_threshold, &self, 1);
+    return _square != nullptr;
 }
 
-bool VoARSingleDetectMarker::matchSquare(const IVoARRgbRaster* i_raster, const VoARSquare* i_square)
+void VoARSingleDetectMarker::detectMarkers(VoARFrameAnalysis* io_analysis, const IVoARRgbRaster* i_raster,
+                                           int32_t i_threshold, VoARSingleDetectMarker* const* io_detectors,
+                                           int32_t i_count)
 {
-    try {
-        if (!_sampler->sampleSquare(i_raster, i_square) || !_matcher->setSample(_sampler.get())) {
-            return false;
-        }
-    } catch (const VoARException&) {
-        // A sample point on the square's vanishing line: nothing to read.
-        return false;
+    io_analysis->analyse(i_raster, i_threshold);
+    for (int32_t k = 0; k < i_count; k++) {
+        io_detectors[k]->beginSelection();
     }
-    _matcher->matchCode(_code.get());
-    return true;
+    // Square by square, so that each grid samples a square once for every
+    // pattern of its size.
+    for (int32_t i = 0; i < io_analysis->getSquareCount(); i++) {
+        for (int32_t k = 0; k < i_count; k++) {
+            io_detectors[k]->considerSquare(i);
+        }
+    }
+}
+
+void VoARSingleDetectMarker::beginSelection()
+{
+    _square = nullptr;
+    _frame_number = _analysis->getFrameNumber();
+}
+
+void VoARSingleDetectMarker::considerSquare(int32_t i_index)
+{
+    VoARMatchPatt_Color_WITHOUT_PCA* matcher = _analysis->sampleSquare(_grid, i_index);
+    if (matcher == nullptr) {
+        return;
+    }
+    matcher->matchCode(_code.get());
+    const double confidence = matcher->getConfidence();
+    if (_square != nullptr && _confidence > confidence) {
+        return;
+    }
+    _square = _analysis->getSquare(i_index);
+    _direction = matcher->getDirection();
+    _confidence = confidence;
+}
+
+const VoARSquare* VoARSingleDetectMarker::getSquare() const
+{
+    return _frame_number == _analysis->getFrameNumber() ? _square : nullptr;
 }
 
 void VoARSingleDetectMarker::getPose(VoARTransMatResult* io_result)
 {
-    if (_square == nullptr) {
+    const VoARSquare* square = getSquare();
+    if (square == nullptr) {
         throw VoARException();
     }
     if (_continue_mode) {
-        _pose_estimator->computePoseContinued(_square, _direction, _marker_width, io_result);
+        _pose_estimator->computePoseContinued(square, _direction, _marker_width, io_result);
     } else {
-        _pose_estimator->computePose(_square, _direction, _marker_width, io_result);
+        _pose_estimator->computePose(square, _direction, _marker_width, io_result);
     }
 }
 

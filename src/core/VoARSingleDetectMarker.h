@@ -6,28 +6,30 @@
 namespace VoTrack {
 
 class IVoARRgbRaster;
-class VoARBinRaster;
 class VoARCode;
-class VoARColorPatt_O3;
-class VoARMatchPatt_Color_WITHOUT_PCA;
+class VoARFrameAnalysis;
 class VoARParam;
-class VoARRasterFilter_KestrelThreshold;
-class VoARSquareDetector;
-class VoARSquareStack;
 class VoARTransMat;
 class VoARTransMatResult;
 struct VoARSquare;
 
-// Looks for one known pattern in a frame: binarises it, finds the candidate
-// squares, matches each square's interior against the pattern, keeps the
-// best one and computes its pose on request. Owns its whole pipeline; the
-// camera parameters are shared and must outlive the detector.
+// Looks for one known pattern in a frame: has the frame binarised and its
+// candidate squares found, matches each square's interior against the
+// pattern, keeps the best one and computes its pose on request. The
+// pattern-independent work is a VoARFrameAnalysis, owned by the detector or
+// shared by every detector of one camera; the camera parameters are shared
+// and must outlive the detector.
 class VoARSingleDetectMarker
 {
 public:
-    // Takes over i_code, also when construction throws. i_raster_format is the buffer-format code of the
+    // A detector with an analysis of its own. Takes over i_code, also when
+    // construction throws. i_raster_format is the buffer-format code of the
     // RGB rasters detectMarker will be given.
     VoARSingleDetectMarker(const VoARParam* i_param, VoARCode* i_code, double i_marker_width, int32_t i_raster_format);
+    // A detector sharing io_analysis (built for i_param), which must outlive
+    // it. Takes over i_code, also when construction throws.
+    VoARSingleDetectMarker(const VoARParam* i_param, VoARCode* i_code, double i_marker_width,
+                           VoARFrameAnalysis* io_analysis);
     virtual ~VoARSingleDetectMarker();
 
     VoARSingleDetectMarker(const VoARSingleDetectMarker&) = delete;
@@ -36,35 +38,49 @@ public:
     // True when a square was selected, however poor its match: the caller
     // applies its own confidence threshold. Throws VoARException, touching
     // nothing, for a raster of another size than the camera's screen.
+    // Analyses the frame anew, which ends the selections of every other
+    // detector sharing the analysis.
     bool detectMarker(const IVoARRgbRaster* i_raster, int32_t i_threshold);
-    // The selected square's pose, after detectMarker returned true (else
+    // Detects each of the i_count detectors' markers in i_raster as its
+    // detectMarker would, with one analysis of the frame and one sample of
+    // each square per grid size for them all. Every detector must use
+    // io_analysis. Afterwards getSquare tells which found a square. Throws
+    // as detectMarker does; then none has a selection.
+    static void detectMarkers(VoARFrameAnalysis* io_analysis, const IVoARRgbRaster* i_raster, int32_t i_threshold,
+                              VoARSingleDetectMarker* const* io_detectors, int32_t i_count);
+    // The selected square's pose, after a detection that selected one (else
     // VoARException). In continue mode it starts from the pose in io_result.
     void getPose(VoARTransMatResult* io_result);
     double getConfidence() const { return _confidence; }
     int32_t getDirection() const { return _direction; }
-    // The selected square of the last frame, or null.
-    const VoARSquare* getSquare() const { return _square; }
+    // The selected square of the analysis's current frame, or null (also
+    // once the analysis has moved on to another frame).
+    const VoARSquare* getSquare() const;
     void setContinueMode(bool i_mode) { _continue_mode = i_mode; }
 
 private:
-    // Samples and matches one candidate; false when it cannot be sampled or
-    // its sample is uniform, so that it is skipped.
-    bool matchSquare(const IVoARRgbRaster* i_raster, const VoARSquare* i_square);
+    // Acquires the pattern's grid from _analysis.
+    void attachToAnalysis();
+    void beginSelection();
+    // Square i_index of the current frame becomes the selection if it
+    // matches at least as well as the best so far (the later square wins a
+    // tie); a square that cannot be sampled, or samples uniformly, is skipped.
+    void considerSquare(int32_t i_index);
 
     bool _continue_mode;
-    std::unique_ptr<VoARMatchPatt_Color_WITHOUT_PCA> _matcher;
-    std::unique_ptr<VoARSquareDetector> _square_detector;
-    std::unique_ptr<VoARSquareStack> _square_stack;
     std::unique_ptr<VoARCode> _code;
     std::unique_ptr<VoARTransMat> _pose_estimator;
     double _marker_width;
     int32_t _direction;
     double _confidence;
-    // An element of _square_stack, valid until the next detectMarker.
+    // A square of the analysis's frame _frame_number, or null.
     const VoARSquare* _square;
-    std::unique_ptr<VoARColorPatt_O3> _sampler;
-    std::unique_ptr<VoARBinRaster> _bin_raster;
-    std::unique_ptr<VoARRasterFilter_KestrelThreshold> _threshold_filter;
+    uint64_t _frame_number;
+    // Null when the analysis is shared.
+    std::unique_ptr<VoARFrameAnalysis> _own_analysis;
+    VoARFrameAnalysis* _analysis;
+    // The pattern's grid in _analysis; -1 until acquired.
+    int32_t _grid;
 };
 
 }  // namespace VoTrack

@@ -1,5 +1,6 @@
 #include "VoARSquareDetector.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "VoARException.h"
@@ -57,6 +58,18 @@ void VoARSquareDetector::detectSquares(const IVoARRaster* i_raster, VoARSquareSt
 {
     o_square_stack->clear();
     _labeling->labeling(*i_raster);
+    searchSquares(o_square_stack);
+}
+
+void VoARSquareDetector::detectSquaresInDarkMask(const uint8_t* i_dark, VoARSquareStack* o_square_stack)
+{
+    o_square_stack->clear();
+    _labeling->labelingDark(i_dark);
+    searchSquares(o_square_stack);
+}
+
+void VoARSquareDetector::searchSquares(VoARSquareStack* o_square_stack)
+{
     VoARLabelingLabelStack* labels = _label_image->getLabelStack();
     const int32_t label_count = labels->getLength();
     if (label_count < 1) {
@@ -71,7 +84,8 @@ void VoARSquareDetector::detectSquares(const IVoARRaster* i_raster, VoARSquareSt
     if (i == label_count) {
         return;
     }
-    _accepted->reset(label_count);
+    // Every accepted label has a square on the stack.
+    _accepted->reset(std::min(label_count, o_square_stack->getCapacity()));
     for (; i < label_count; i++) {
         const VoARLabelingLabel& label = *sorted[i];
         // Largest first: no later region is large enough either.
@@ -98,6 +112,15 @@ void VoARSquareDetector::detectSquares(const IVoARRaster* i_raster, VoARSquareSt
         }
         _accepted->append(&label);
     }
+}
+
+void VoARSquareDetector::reserve(int32_t i_square_capacity)
+{
+    _labeling->reserveWorkRecords();
+    VoARLabelingLabelStack* labels = _label_image->getLabelStack();
+    labels->reserve(labels->getCapacity() - 1);
+    labels->clear();
+    _accepted->reset(i_square_capacity);
 }
 
 bool VoARSquareDetector::isOnBorder(const VoARLabelingLabel& i_label) const

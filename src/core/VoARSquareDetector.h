@@ -19,8 +19,9 @@ namespace VoTrack {
 // Turns a binarised frame into candidate squares: labels the dark regions,
 // keeps those of plausible size, position and spacing, traces each outline,
 // finds its four corners, fits the four edges as lines in ideal (undistorted)
-// coordinates and intersects them. Built once per frame size and camera;
-// detection allocates nothing once warm.
+// coordinates and intersects them. Takes the frame as a binary raster or as
+// a one-byte dark mask (the faster form). Built once per frame size and
+// camera; detection allocates nothing once warm, or at all after reserve.
 class VoARSquareDetector : public IVoARSquareDetector
 {
 public:
@@ -41,8 +42,19 @@ public:
     // and keeps the squares found so far. Throws VoARException when the
     // frame has too many regions to label.
     void detectSquares(const IVoARRaster* i_raster, VoARSquareStack* o_square_stack) override;
+    // The same from a dark mask of the frame size (one byte per pixel,
+    // non-zero for dark; see VoARLabeling_Kestrel::labelingDark): the same
+    // squares as detectSquares on the matching binary raster.
+    void detectSquaresInDarkMask(const uint8_t* i_dark, VoARSquareStack* o_square_stack);
+    // Grows every per-frame buffer to its largest now, for stacks of up to
+    // i_square_capacity squares, so that no later detection allocates: the
+    // label records and labeling work records for the most regions a frame
+    // may have, and the accepted-label list.
+    void reserve(int32_t i_square_capacity);
 
 private:
+    // The pass over the labelled regions, once the label image is filled.
+    void searchSquares(VoARSquareStack* o_square_stack);
     bool isOnBorder(const VoARLabelingLabel& i_label) const;
     // Traces label i_label_index's outline and rotates it to begin at its
     // point farthest from the start. False for an outline of _max_contour

@@ -1,6 +1,7 @@
 #include "TStdXtra.h"
 
 #include "VoARCode.h"
+#include "VoARFrameAnalysis.h"
 #include "VoARParam.h"
 #include "VoARRgbRaster_BGRA.h"
 #include "VoARSingleDetectMarker.h"
@@ -82,6 +83,8 @@ void TStdXtra::releaseTracker()
 {
     _pendingCode = nullptr;
     releaseDetectors();
+    delete _analysis;
+    _analysis = nullptr;
     delete _raster;
     _raster = nullptr;
     delete _cameraParam;
@@ -96,6 +99,7 @@ void TStdXtra::clearFields()
     _matrixService = nullptr;
     _pendingCode = nullptr;
     _cameraParam = nullptr;
+    _analysis = nullptr;
     for (VoTrack::VoARSingleDetectMarker*& detector : _detectors) {
         detector = nullptr;
     }

@@ -8,6 +8,7 @@
 
 namespace VoTrack {
 class VoARCode;
+class VoARFrameAnalysis;
 class VoARParam;
 class VoARRgbRaster_BGRA;
 class VoARSingleDetectMarker;
@@ -17,8 +18,9 @@ namespace VoXtra {
 
 // One tracker instance of a script: the host allocates this record with the
 // registered size and fills its header; create and destroy below manage the
-// rest. It owns its camera parameters, raster and detectors (raw pointers:
-// the record is host memory, not a C++ object with a constructor).
+// rest. It owns its camera parameters, raster, frame analysis and detectors
+// (raw pointers: the record is host memory, not a C++ object with a
+// constructor).
 struct TStdXtra
 {
     static constexpr int32_t MAX_PATTERNS = 10;
@@ -34,6 +36,9 @@ struct TStdXtra
     VoTrack::VoARCode* _pendingCode;
     // Shared by every detector; null while the instance has no camera.
     VoTrack::VoARParam* _cameraParam;
+    // The frame's binarisation, labeling and squares, shared by every
+    // detector; made with the first pattern, null before.
+    VoTrack::VoARFrameAnalysis* _analysis;
     // The first _patternCount entries are valid, in load order.
     VoTrack::VoARSingleDetectMarker* _detectors[MAX_PATTERNS];
     int32_t _patternCount;
@@ -59,8 +64,8 @@ struct TStdXtra
     bool hasCamera() const { return _cameraParam != nullptr && _raster != nullptr; }
     // Deletes the loaded detectors (each with its pattern); 0 patterns.
     void releaseDetectors();
-    // Deletes detectors, raster and camera parameters: no camera, no
-    // patterns. The confidence threshold stays.
+    // Deletes detectors, analysis, raster and camera parameters: no camera,
+    // no patterns. The confidence threshold stays.
     void releaseTracker();
 
 private:

@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "VoARCode.h"
+#include "VoARFrameAnalysis.h"
 #include "VoARParam.h"
 #include "VoARRgbRaster_BGRA.h"
 #include "VoARSingleDetectMarker.h"
 #include "VoARTransMatResult.h"
 #include "XtraBorrowedString.h"
 #include "XtraCall.h"
+#include "XtraFrameLimit.h"
 #include "XtraLockedFrame.h"
 #include "XtraPoseMatrix.h"
 #include "XtraTrace.h"
@@ -168,7 +170,7 @@ TMoaStatus TStdXtra_IMoaMmXScript::handleNew(TMoaCallInfo* io_call)
     int32_t width = 0;
     int32_t height = 0;
     if (param == nullptr || !call.argumentInteger(ARGUMENT_WIDTH, &width) ||
-        !call.argumentInteger(ARGUMENT_HEIGHT, &height)) {
+        !call.argumentInteger(ARGUMENT_HEIGHT, &height) || !XtraFrameLimit::accepts(width, height)) {
         return MOA_OK;
     }
     param->changeScreenSize(width, height);
@@ -257,7 +259,7 @@ TMoaStatus TStdXtra_IMoaMmXScript::handleDetectSingleMarker(TMoaCallInfo* io_cal
     }
     const XtraLockedFrame frame(_xtra, call.argument(ARGUMENT_IMAGE));
     TMoaValue matrix = MOA_VOID_VALUE;
-    if (frame.isReady() && findMarker(0, &matrix)) {
+    if (frame.isReady() && detectFirst() && poseMatrix(0, &matrix)) {
         call.setResult(matrix);
     }
     return MOA_OK;
@@ -276,10 +278,11 @@ TMoaStatus TStdXtra_IMoaMmXScript::handleDetectMarkers(TMoaCallInfo* io_call)
         return MOA_OK;
     }
     const TMoaValue not_found = call.integer(0);
+    const bool detected = detectAll();
     for (int32_t k = 0; k < _xtra->_patternCount; k++) {
         TMoaValue element = not_found;
         TMoaValue matrix = MOA_VOID_VALUE;
-        if (findMarker(k, &matrix)) {
+        if (detected && poseMatrix(k, &matrix)) {
             element = matrix;
         }
         _xtra->_listService->append(&list, &element);
@@ -295,27 +298,50 @@ bool TStdXtra_IMoaMmXScript::canAddPattern() const
 
 void TStdXtra_IMoaMmXScript::addDetector(const XtraCall& i_call)
 {
-    const int32_t format = _xtra->_raster->getBufferReader()->getBufferType();
+    if (_xtra->_analysis == nullptr) {
+        const int32_t format = _xtra->_raster->getBufferReader()->getBufferType();
+        _xtra->_analysis = new VoARFrameAnalysis(_xtra->_cameraParam, format);
+    }
     // The detector's memory is allocated before its arguments are evaluated,
     // so up to its constructor the pattern is still the caller's; the
     // constructor takes it over.
     std::unique_ptr<VoARSingleDetectMarker> detector(new VoARSingleDetectMarker(
-        _xtra->_cameraParam, std::exchange(_xtra->_pendingCode, nullptr), MARKER_WIDTH, format));
+        _xtra->_cameraParam, std::exchange(_xtra->_pendingCode, nullptr), MARKER_WIDTH, _xtra->_analysis));
     detector->setContinueMode(false);
     _xtra->_detectors[_xtra->_patternCount] = detector.release();
     _xtra->_patternCount++;
     i_call.setIntegerResult(1);
 }
 
-bool TStdXtra_IMoaMmXScript::findMarker(int32_t i_index, TMoaValue* o_matrix)
+bool TStdXtra_IMoaMmXScript::detectFirst()
+{
+    // A detector that fails on this frame has not found its marker.
+    try {
+        return _xtra->_detectors[0]->detectMarker(_xtra->_raster, THRESHOLD);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool TStdXtra_IMoaMmXScript::detectAll()
+{
+    // A frame the analysis fails on (too many regions) has none of the
+    // markers, as each detector on its own would fail on it.
+    try {
+        VoARSingleDetectMarker::detectMarkers(_xtra->_analysis, _xtra->_raster, THRESHOLD, _xtra->_detectors,
+                                              _xtra->_patternCount);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool TStdXtra_IMoaMmXScript::poseMatrix(int32_t i_index, TMoaValue* o_matrix)
 {
     VoARSingleDetectMarker* detector = _xtra->_detectors[i_index];
     VoARTransMatResult pose;
-    // A detector that fails on this frame has not found its marker; the
-    // other patterns still get their turn.
     try {
-        if (!detector->detectMarker(_xtra->_raster, THRESHOLD) ||
-            !(detector->getConfidence() >= _xtra->_minConfidence)) {
+        if (detector->getSquare() == nullptr || !(detector->getConfidence() >= _xtra->_minConfidence)) {
             return false;
         }
         detector->getPose(&pose);

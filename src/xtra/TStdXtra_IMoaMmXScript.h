@@ -30,8 +30,9 @@ public:
 
     // new(me, cameraFileOrList, w, h): camera parameters from a camera file
     // name or a list of its 136 bytes, rescaled to w x h frames, and an
-    // empty frame raster. Releases what an earlier new set up; on failure
-    // the instance is left without a camera.
+    // empty frame raster. Releases what an earlier new set up; on failure,
+    // including a frame size outside XtraFrameLimit, the instance is left
+    // without a camera.
     virtual Moa::TMoaStatus handleNew(Moa::TMoaCallInfo* io_call);
     // forget(me): releases the camera, raster and patterns.
     virtual Moa::TMoaStatus handleForget(Moa::TMoaCallInfo* io_call);
@@ -60,9 +61,15 @@ private:
     bool canAddPattern() const;
     // Wraps the pattern in _pendingCode in a new detector, the last one.
     void addDetector(const XtraCall& i_call);
-    // Runs detector i_index on the frame the raster holds; true with the
-    // pose matrix value when its marker was found well enough.
-    bool findMarker(int32_t i_index, Moa::TMoaValue* o_matrix);
+    // Runs the first detector on the frame the raster holds; true when it
+    // selected a square.
+    bool detectFirst();
+    // Runs every detector on the frame with one shared analysis; false when
+    // the analysis failed, so that none found its marker.
+    bool detectAll();
+    // True with the pose matrix value when detector i_index's last detection
+    // found its marker well enough.
+    bool poseMatrix(int32_t i_index, Moa::TMoaValue* o_matrix);
 };
 
 }  // namespace VoXtra

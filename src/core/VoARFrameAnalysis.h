@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace VoTrack {
+
+class IVoARRgbRaster;
+class VoARColorPatt_O3;
+class VoARMatchPatt_Color_WITHOUT_PCA;
+class VoARParam;
+class VoARRasterFilter_KestrelThreshold;
+class VoARSquareDetector;
+class VoARSquareStack;
+struct VoARSquare;
+
+// The pattern-independent work on a frame, done once for every pattern of
+// one camera: binarisation, labeling and the square search, then each
+// square's sample on each pattern grid size in use. Built once per camera,
+// frame size and raster format with all its buffers at their largest, so
+// that analysing and sampling allocate nothing. Single-pattern detectors
+// own one each or borrow one shared.
+class VoARFrameAnalysis
+{
+public:
+    // Candidate squares kept per frame.
+    static constexpr int32_t SQUARE_CAPACITY = 100;
+
+    // i_param is read here only: its screen size is the frame size, its
+    // distortion gives the ideal map. i_raster_format is the buffer-format
+    // code of the frames (VoARException for one the threshold filter cannot
+    // read, or a frame too large to address).
+    VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_format);
+    ~VoARFrameAnalysis();
+
+    VoARFrameAnalysis(const VoARFrameAnalysis&) = delete;
+    VoARFrameAnalysis& operator=(const VoARFrameAnalysis&) = delete;
+
+    // Binarises i_raster at i_threshold, labels it and finds its squares;
+    // i_raster is borrowed until the next analyse, for sampling. Throws
+    // VoARException, touching nothing, for a raster of another size than
+    // the one the analysis was built for; a VoARException from the search
+    // (too many regions) leaves the frame without usable squares.
+    void analyse(const IVoARRgbRaster* i_raster, int32_t i_threshold);
+    // Counts the analyses begun: what was read from a frame is stale once
+    // the number has moved on.
+    uint64_t getFrameNumber() const { return _frame_number; }
+    int32_t getSquareCount() const;
+    // Squares are numbered in the search's order, largest region first;
+    // each stays valid until the next analyse.
+    const VoARSquare* getSquare(int32_t i_index) const;
+
+    // Registers a pattern grid of i_width x i_height cells (each 1, 2, 4, 8,
+    // 16, 32 or 64, else VoARException) and returns its number for
+    // sampleSquare. Patterns of one size share one sampler; each acquire
+    // needs a releaseGrid.
+    int32_t acquireGrid(int32_t i_width, int32_t i_height);
+    void releaseGrid(int32_t i_grid);
+    // The matcher holding the sample of square i_index on grid i_grid, ready
+    // for matchCode; null when the square cannot be sampled (a sample point
+    // at infinity, no perspective transform) or samples uniformly. A grid
+    // keeps the last square sampled, so asking for the squares in order
+    // samples each once per frame whatever the number of patterns.
+    VoARMatchPatt_Color_WITHOUT_PCA* sampleSquare(int32_t i_grid, int32_t i_index);
+
+private:
+    struct TGrid;
+
+    int32_t _width;
+    int32_t _height;
+    std::unique_ptr<VoARRasterFilter_KestrelThreshold> _threshold_filter;
+    // The binarised frame: one byte per pixel, 1 for dark.
+    std::unique_ptr<uint8_t[]> _dark;
+    std::unique_ptr<VoARSquareDetector> _square_detector;
+    std::unique_ptr<VoARSquareStack> _square_stack;
+    // The frame of the last analyse, borrowed.
+    const IVoARRgbRaster* _raster;
+    uint64_t _frame_number;
+    // Null entries are free slots.
+    std::vector<std::unique_ptr<TGrid>> _grids;
+};
+
+}  // namespace VoTrack
