@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "VoARException.h"
+#include "VoARInputFile.h"
 #include "VoARPatternSize.h"
 
 namespace VoTrack {
@@ -48,7 +49,7 @@ bool endsToken(std::istream& i_stream)
 
 void readNumbers(const char* i_filename, int32_t* o_numbers, int32_t i_count)
 {
-    if (i_filename == nullptr) {
+    if (!VoARInputFile::isRegularFile(i_filename)) {
         throw VoARException();
     }
     std::ifstream file(i_filename);

@@ -29,9 +29,9 @@ public:
     static constexpr double NO_POWER = 1e-7;
 
     // Reads the first valueCount() whitespace-separated integers of a pattern
-    // file. Throws VoARException, changing nothing, if the file cannot be
-    // opened, a token is not an integer, the file ends early or a value is
-    // outside 0..255.
+    // file. Throws VoARException, changing nothing, if the file is not a
+    // regular file or cannot be opened, a token is not an integer, the file
+    // ends early or a value is outside 0..255.
     void loadFromFile(const char* i_filename);
     // i_data: valueCount() brightness values (0..255) in file order:
     // direction, plane (blue, green, red), row, column. Throws VoARException,

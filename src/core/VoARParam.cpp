@@ -6,6 +6,7 @@
 
 #include "VoARByteOrder.h"
 #include "VoARException.h"
+#include "VoARInputFile.h"
 
 namespace VoTrack {
 
@@ -105,7 +106,7 @@ void VoARParam::loadFromFile(const char* i_path)
 {
     try {
         unsigned char bytes[FILE_SIZE];
-        if (i_path == nullptr || readFileHead(i_path, bytes) < FILE_SIZE) {
+        if (!VoARInputFile::isRegularFile(i_path) || readFileHead(i_path, bytes) < FILE_SIZE) {
             throw VoARException();
         }
         TVoARParamFileRecord record;

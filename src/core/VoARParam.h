@@ -48,8 +48,8 @@ public:
     // positive or whose distortion scale is zero.
     void setValue(const TVoARParamFileRecord& i_record);
     // Reads the first FILE_SIZE bytes of a camera parameter file. Throws
-    // VoARException, changing nothing, if the file is missing, shorter or
-    // not a valid record.
+    // VoARException, changing nothing, if the file is missing, not a regular
+    // file, shorter or not a valid record.
     void loadFromFile(const char* i_path);
     // Rescales to a new image size by i_width / current width (the height
     // does not enter). Throws VoARException, changing nothing, if either size

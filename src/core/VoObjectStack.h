@@ -46,10 +46,15 @@ public:
         return _items->items[_length++];
     }
 
-    // Sets the length to i_length, creating elements as needed. The largest
-    // length accepted is capacity - 1.
+    // Sets the length to i_length, creating elements as needed. Lengths from
+    // 0 to capacity - 1 are accepted; any other throws, changing nothing (a
+    // negative length would make the next push hand out a slot before the
+    // array).
     void reserve(int32_t i_length)
     {
+        if (i_length < 0) {
+            throw VoARException();
+        }
         if (_allocated_size <= i_length) {
             if (i_length >= getCapacity()) {
                 throw VoARException();
