@@ -9,6 +9,7 @@
 #include "CliArgs.h"
 #include "CliError.h"
 #include "CliParse.h"
+#include "CliVerbs.h"
 
 namespace Markeye {
 
@@ -145,23 +146,7 @@ int show(int i_argc, char** i_argv)
 
 int runCameraCommand(int i_argc, char** i_argv)
 {
-    try {
-        const std::string verb = i_argc > 0 ? i_argv[0] : "";
-        if (verb == "make") {
-            return make(i_argc - 1, i_argv + 1);
-        }
-        if (verb == "show") {
-            return show(i_argc - 1, i_argv + 1);
-        }
-        if (verb == "--help" || verb == "-h") {
-            std::cout << CAMERA_USAGE;
-            return 0;
-        }
-        throw UsageError(verb.empty() ? "camera needs make or show" : "unknown camera command " + verb);
-    } catch (const UsageError& e) {
-        std::cerr << "markeye camera: " << e.what() << "\n" << CAMERA_USAGE;
-        return 2;
-    }
+    return runVerbs("camera", CAMERA_USAGE, {{"make", make}, {"show", show}}, i_argc, i_argv);
 }
 
 }  // namespace Markeye

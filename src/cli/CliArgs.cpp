@@ -22,11 +22,11 @@ void CliArgs::parse(int i_argc, char** i_argv)
         // Accept both "--name value" and "--name=value".
         const std::string::size_type equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const TOptionSpec* spec = findSpec(name);
-        if (spec == nullptr) {
+        const TOptionSpec* option = findSpec(name);
+        if (option == nullptr) {
             throw UsageError("unknown option " + name);
         }
-        if (!spec->takes_value) {
+        if (!option->takes_value) {
             _values[name].emplace_back();
             continue;
         }
@@ -62,9 +62,9 @@ std::vector<std::string> CliArgs::values(const std::string& i_name) const
 
 const CliArgs::TOptionSpec* CliArgs::findSpec(const std::string& i_name) const
 {
-    for (const TOptionSpec& spec : _specs) {
-        if (spec.name == i_name) {
-            return &spec;
+    for (const TOptionSpec& option : _specs) {
+        if (option.name == i_name) {
+            return &option;
         }
     }
     return nullptr;

@@ -11,6 +11,7 @@
 #include "CliArgs.h"
 #include "CliError.h"
 #include "CliParse.h"
+#include "CliVerbs.h"
 #include "ImageFile.h"
 #include "MarkerPatternMaker.h"
 #include "PatternFile.h"
@@ -241,23 +242,7 @@ int show(int i_argc, char** i_argv)
 
 int runPatternCommand(int i_argc, char** i_argv)
 {
-    try {
-        const std::string verb = i_argc > 0 ? i_argv[0] : "";
-        if (verb == "make") {
-            return make(i_argc - 1, i_argv + 1);
-        }
-        if (verb == "show") {
-            return show(i_argc - 1, i_argv + 1);
-        }
-        if (verb == "--help" || verb == "-h") {
-            std::cout << PATTERN_USAGE;
-            return 0;
-        }
-        throw UsageError(verb.empty() ? "pattern needs make or show" : "unknown pattern command " + verb);
-    } catch (const UsageError& e) {
-        std::cerr << "markeye pattern: " << e.what() << "\n" << PATTERN_USAGE;
-        return 2;
-    }
+    return runVerbs("pattern", PATTERN_USAGE, {{"make", make}, {"show", show}}, i_argc, i_argv);
 }
 
 }  // namespace Markeye

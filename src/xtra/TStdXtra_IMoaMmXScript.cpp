@@ -200,10 +200,9 @@ TMoaStatus TStdXtra_IMoaMmXScript::handleSetConfidenceTreshold(TMoaCallInfo* io_
 TMoaStatus TStdXtra_IMoaMmXScript::handleLoadPatternFile(TMoaCallInfo* io_call)
 {
     const XtraCall call(_xtra, io_call);
-    call.setIntegerResult(0);
     int32_t width = 0;
     int32_t height = 0;
-    if (!canAddPattern() || !readGridSize(call, &width, &height)) {
+    if (!startLoading(call, &width, &height)) {
         return MOA_OK;
     }
     const XtraBorrowedString file(_xtra->_valueService, call.argument(ARGUMENT_SOURCE));
@@ -219,10 +218,9 @@ TMoaStatus TStdXtra_IMoaMmXScript::handleLoadPatternFile(TMoaCallInfo* io_call)
 TMoaStatus TStdXtra_IMoaMmXScript::handleLoadPatternList(TMoaCallInfo* io_call)
 {
     const XtraCall call(_xtra, io_call);
-    call.setIntegerResult(0);
     int32_t width = 0;
     int32_t height = 0;
-    if (!canAddPattern() || !readGridSize(call, &width, &height)) {
+    if (!startLoading(call, &width, &height)) {
         return MOA_OK;
     }
     // Made first: it rejects sizes that no pattern can have, which keeps the
@@ -291,9 +289,11 @@ TMoaStatus TStdXtra_IMoaMmXScript::handleDetectMarkers(TMoaCallInfo* io_call)
     return MOA_OK;
 }
 
-bool TStdXtra_IMoaMmXScript::canAddPattern() const
+bool TStdXtra_IMoaMmXScript::startLoading(const XtraCall& i_call, int32_t* o_width, int32_t* o_height) const
 {
-    return _xtra->_patternCount < TStdXtra::MAX_PATTERNS && _xtra->hasCamera();
+    i_call.setIntegerResult(0);
+    return _xtra->_patternCount < TStdXtra::MAX_PATTERNS && _xtra->hasCamera() &&
+           readGridSize(i_call, o_width, o_height);
 }
 
 void TStdXtra_IMoaMmXScript::addDetector(const XtraCall& i_call)

@@ -58,7 +58,9 @@ private:
     friend class TStdXtraInterface<Moa::IMoaMmXScript, TStdXtra_IMoaMmXScript>;
     explicit TStdXtra_IMoaMmXScript(TStdXtra* i_xtra) : TStdXtraInterface(i_xtra) {}
 
-    bool canAddPattern() const;
+    // Answers 0 for now; true when a pattern may be added (a camera, fewer
+    // than ten patterns) and the call's grid size arguments are numbers.
+    bool startLoading(const XtraCall& i_call, int32_t* o_width, int32_t* o_height) const;
     // Wraps the pattern in _pendingCode in a new detector, the last one.
     void addDetector(const XtraCall& i_call);
     // Runs the first detector on the frame the raster holds; true when it

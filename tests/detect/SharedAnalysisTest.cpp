@@ -204,11 +204,11 @@ protected:
     SharedAnalysisTest()
         : _param(makeCamera(GetParam())), _scene(*_param), _reference(*_param), _analysis(_param.get(), BGRA)
     {
-        for (const TPatternSpec& spec : PATTERNS) {
-            _codes.push_back(makeCode(spec));
-            _separate.push_back(std::make_unique<VoARSingleDetectMarker>(_param.get(), makeCode(spec).release(),
+        for (const TPatternSpec& pattern : PATTERNS) {
+            _codes.push_back(makeCode(pattern));
+            _separate.push_back(std::make_unique<VoARSingleDetectMarker>(_param.get(), makeCode(pattern).release(),
                                                                          MARKER_WIDTH, BGRA));
-            _shared.push_back(std::make_unique<VoARSingleDetectMarker>(_param.get(), makeCode(spec).release(),
+            _shared.push_back(std::make_unique<VoARSingleDetectMarker>(_param.get(), makeCode(pattern).release(),
                                                                        MARKER_WIDTH, &_analysis));
         }
         // Odd patterns refine their pose from the last frame's.
