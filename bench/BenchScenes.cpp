@@ -1,7 +1,7 @@
 #include "BenchScenes.h"
 
 #include "BuiltinMarkers.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 #include "MarkerPose.h"
 #include "TSceneOptions.h"
 
@@ -116,7 +116,7 @@ std::vector<int32_t> patternNumbers(int32_t i_index)
 {
     const int32_t size = Markeye::BuiltinMarkers::PICTURE_SIZE;
     std::vector<int32_t> numbers;
-    Markeye::MarkerPatternMaker::makeNumbers(picture(i_index), size, size, &numbers);
+    numbers = markeye::Pattern::fromPicture(picture(i_index).view(), size, size).numbers();
     return numbers;
 }
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "FuzzScene.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 
 using MarkeyeFuzz::TFrameSize;
 
@@ -75,7 +75,7 @@ private:
 std::vector<uint8_t> patternText(int32_t i_marker, int32_t i_size)
 {
     const std::string path = MarkeyeFuzz::tempPath("seed.pat");
-    Markeye::MarkerPatternMaker::writeFile(path, MarkeyeFuzz::patternNumbers(i_marker, i_size), i_size, i_size);
+    markeye::Pattern::fromNumbers(MarkeyeFuzz::patternNumbers(i_marker, i_size), i_size, i_size).save(path);
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "BuiltinMarkers.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 #include "MarkerPose.h"
 #include "MarkeyeBuiltinData.h"
 #include "RenderCamera.h"
@@ -104,7 +104,7 @@ const std::vector<int32_t>& patternNumbers(int32_t i_marker, int32_t i_size)
                            Markeye::BuiltinMarkers::count();
     std::vector<int32_t>& numbers = cache[{marker, i_size}];
     if (numbers.empty()) {
-        Markeye::MarkerPatternMaker::makeNumbers(Markeye::BuiltinMarkers::picture(marker), i_size, i_size, &numbers);
+        numbers = markeye::Pattern::fromPicture(Markeye::BuiltinMarkers::picture(marker).view(), i_size, i_size).numbers();
     }
     return numbers;
 }

@@ -21,7 +21,7 @@
 #include "FuzzScene.h"
 #include "FuzzXtra.h"
 #include "IMoaXtra.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 #include "XtraFrameLimit.h"
 
 using namespace Moa;
@@ -68,7 +68,7 @@ const std::vector<std::string>& knownFiles()
         paths.push_back(writeTempFile("xtra-camera.dat", builtinCameraBytes()));
         for (int32_t size : {16, 8, 4, 1}) {
             const std::string path = tempPath("xtra-" + std::to_string(size) + ".pat");
-            Markeye::MarkerPatternMaker::writeFile(path, patternNumbers(0, size), size, size);
+            markeye::Pattern::fromNumbers(patternNumbers(0, size), size, size).save(path);
             paths.push_back(path);
         }
         const std::string text = "255 255 12abc 0\n";

@@ -80,7 +80,8 @@ VoARFrameAnalysis::~VoARFrameAnalysis() = default;
 void VoARFrameAnalysis::analyse(const IVoARRgbRaster* i_raster, int32_t i_threshold)
 {
     // The size the buffers were made for, whatever the camera says now.
-    if (i_raster->getWidth() != _width || i_raster->getHeight() != _height) {
+    if (i_raster->getWidth() != _width || i_raster->getHeight() != _height ||
+        !_threshold_filter->reads(i_raster->getBufferReader()->getBufferType())) {
         throw VoARException();
     }
     _frame_number++;

@@ -40,7 +40,8 @@ public:
     // Binarises i_raster at i_threshold, labels it and finds its squares;
     // i_raster is borrowed until the next analyse, for sampling. Throws
     // VoARException, touching nothing, for a raster of another size than
-    // the one the analysis was built for; a VoARException from the search
+    // the one the analysis was built for, or of a layout its binarisation
+    // does not read (see VoARRasterFilter_KestrelThreshold::reads); a VoARException from the search
     // (too many regions) leaves the frame without usable squares.
     void analyse(const IVoARRgbRaster* i_raster, int32_t i_threshold);
     // Counts the analyses begun: what was read from a frame is stale once

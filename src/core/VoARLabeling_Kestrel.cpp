@@ -155,7 +155,7 @@ void VoARLabeling_Kestrel::labeling(const IVoARRaster& i_raster)
     const TVoARIntSize* in_size = i_raster.getSize();
     beginLabeling(in_size);
     _all_written = true;
-    const int32_t* input = static_cast<const int32_t*>(i_raster.getBufferReader()->getBuffer());
+    const int32_t* input = static_cast<const int32_t*>(i_raster.getBufferReader()->getReadBuffer());
     finishLabeling(scanRows(input, in_size->w, in_size->h), in_size->w, in_size->h);
 }
 

@@ -22,6 +22,19 @@ struct BytesB8G8R8X8
     }
 };
 
+// Bytes red, green, blue, unused.
+struct BytesR8G8B8X8
+{
+    using Element = uint8_t;
+    static void read(const uint8_t* i_buffer, std::ptrdiff_t i_index, int32_t* o_rgb)
+    {
+        const uint8_t* pixel = i_buffer + i_index * 4;
+        o_rgb[0] = pixel[0];
+        o_rgb[1] = pixel[1];
+        o_rgb[2] = pixel[2];
+    }
+};
+
 // Bytes unused, red, green, blue.
 struct BytesX8R8G8B8
 {

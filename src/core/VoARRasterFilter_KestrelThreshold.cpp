@@ -68,7 +68,7 @@ public:
     void doThFilter(const IVoARBufferReader* i_input, const IVoARBufferReader* i_output, const TVoARIntSize* i_size,
                     int32_t i_threshold) const override
     {
-        const auto* in = static_cast<const typename Channels::Element*>(i_input->getBuffer());
+        const auto* in = static_cast<const typename Channels::Element*>(i_input->getReadBuffer());
         int32_t* out = static_cast<int32_t*>(i_output->getBuffer());
         const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(i_size->h) * i_size->w;
         const int32_t limit = darkSumLimit(i_threshold);
@@ -80,7 +80,7 @@ public:
     void doThFilterDark(const IVoARBufferReader* i_input, uint8_t* o_dark, const TVoARIntSize* i_size,
                         int32_t i_threshold) const override
     {
-        const auto* in = static_cast<const typename Channels::Element*>(i_input->getBuffer());
+        const auto* in = static_cast<const typename Channels::Element*>(i_input->getReadBuffer());
         const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(i_size->h) * i_size->w;
         // Sums (0 to 765) and the clamped limit fit 16 bits, which lets the
         // compiler compare twice as many pixels per vector as in 32.
@@ -96,29 +96,63 @@ using doThFilterImpl_BUFFERFORMAT_BYTE1D_B8G8R8X8_32 = ThresholdKernel<ChannelsB
 using doThFilterImpl_BUFFERFORMAT_BYTE1D_X8R8G8B8_32 = ThresholdKernel<ChannelsX8R8G8B8>;
 using doThFilterImpl_BUFFERFORMAT_INT1D_X8R8G8B8_32 = ThresholdKernel<ChannelsIntX8R8G8B8>;
 
-std::unique_ptr<IdoThFilterImpl> createKernel(int32_t i_input_raster_type)
+// The kernels, one per place of the colour channels; layouts that differ only
+// in the order of the channels share one, since only their sum is read.
+enum TKernel
 {
-    switch (i_input_raster_type) {
+    KERNEL_RGB_24,
+    KERNEL_FIRST_THREE_OF_FOUR,
+    KERNEL_LAST_THREE_OF_FOUR,
+    KERNEL_INT_X8R8G8B8,
+    KERNEL_NONE,
+};
+
+TKernel kernelFor(int32_t i_raster_type)
+{
+    switch (i_raster_type) {
     case IVoARBufferReader::BUFFERFORMAT_BYTE1D_R8G8B8_24:
     case IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8_24:
-        return std::make_unique<doThFilterImpl_BUFFERFORMAT_BYTE1D_RGB_24>();
+        return KERNEL_RGB_24;
     case IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32:
-        return std::make_unique<doThFilterImpl_BUFFERFORMAT_BYTE1D_B8G8R8X8_32>();
+    case IVoARBufferReader::BUFFERFORMAT_BYTE1D_R8G8B8X8_32:
+        return KERNEL_FIRST_THREE_OF_FOUR;
     case IVoARBufferReader::BUFFERFORMAT_BYTE1D_X8R8G8B8_32:
-        return std::make_unique<doThFilterImpl_BUFFERFORMAT_BYTE1D_X8R8G8B8_32>();
+        return KERNEL_LAST_THREE_OF_FOUR;
     case IVoARBufferReader::BUFFERFORMAT_INT1D_X8R8G8B8_32:
-        return std::make_unique<doThFilterImpl_BUFFERFORMAT_INT1D_X8R8G8B8_32>();
+        return KERNEL_INT_X8R8G8B8;
     default:
-        throw VoARException();
+        return KERNEL_NONE;
     }
+}
+
+std::unique_ptr<IdoThFilterImpl> createKernel(int32_t i_input_raster_type)
+{
+    switch (kernelFor(i_input_raster_type)) {
+    case KERNEL_RGB_24:
+        return std::make_unique<doThFilterImpl_BUFFERFORMAT_BYTE1D_RGB_24>();
+    case KERNEL_FIRST_THREE_OF_FOUR:
+        return std::make_unique<doThFilterImpl_BUFFERFORMAT_BYTE1D_B8G8R8X8_32>();
+    case KERNEL_LAST_THREE_OF_FOUR:
+        return std::make_unique<doThFilterImpl_BUFFERFORMAT_BYTE1D_X8R8G8B8_32>();
+    case KERNEL_INT_X8R8G8B8:
+        return std::make_unique<doThFilterImpl_BUFFERFORMAT_INT1D_X8R8G8B8_32>();
+    case KERNEL_NONE:
+        break;
+    }
+    throw VoARException();
 }
 
 }  // namespace
 
 VoARRasterFilter_KestrelThreshold::VoARRasterFilter_KestrelThreshold(int32_t i_threshold,
                                                                      int32_t i_input_raster_type)
-    : _threshold(i_threshold), _kernel(createKernel(i_input_raster_type))
+    : _threshold(i_threshold), _kernel(createKernel(i_input_raster_type)), _raster_type(i_input_raster_type)
 {
+}
+
+bool VoARRasterFilter_KestrelThreshold::reads(int32_t i_raster_type) const
+{
+    return kernelFor(i_raster_type) == kernelFor(_raster_type);
 }
 
 VoARRasterFilter_KestrelThreshold::~VoARRasterFilter_KestrelThreshold() = default;

@@ -41,6 +41,10 @@ public:
     // Not range-checked: below 0 every pixel is bright, from 255 up every
     // pixel is dark.
     void setThreshold(int32_t i_threshold);
+    // Whether rasters of this buffer-format code are read correctly: those of
+    // the code given at construction, or of one with the same colour
+    // channels in another order (the sum does not depend on it).
+    bool reads(int32_t i_raster_type) const;
     // i_output must be a BUFFERFORMAT_INT1D_BIN_8 raster of the input's size
     // (assertions); every pixel of it is written.
     void doFilter(const IVoARRgbRaster& i_input, IVoARRaster& i_output) override;
@@ -52,6 +56,7 @@ public:
 private:
     int32_t _threshold;
     std::unique_ptr<IdoThFilterImpl> _kernel;
+    int32_t _raster_type;
 };
 
 }  // namespace VoTrack

@@ -6,9 +6,8 @@
 
 namespace Markeye {
 
-// The built-in marker pictures: black-on-white 16 x 16 glyphs of our own
-// design. Each differs from its own quarter turns and from every other glyph
-// in any turn, so that a matcher tells both the marker and its direction.
+// The library's built-in marker pictures as the renderer draws them, by index
+// (markeye::Pattern::builtinNames() gives the order).
 class BuiltinMarkers
 {
 public:

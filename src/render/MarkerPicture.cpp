@@ -49,6 +49,26 @@ MarkerPicture MarkerPicture::fromRgb(int32_t i_width, int32_t i_height, const ui
     return picture;
 }
 
+MarkerPicture MarkerPicture::fromView(const markeye::ImageView& i_view)
+{
+    using markeye::PixelFormat;
+    MarkerPicture picture(i_view.width, i_view.height);
+    const int32_t step = markeye::bytesPerPixel(i_view.format);
+    const bool red_first = i_view.format == PixelFormat::RGB || i_view.format == PixelFormat::RGBA ||
+                           i_view.format == PixelFormat::RGBX;
+    for (int32_t y = 0; y < i_view.height; y++) {
+        const uint8_t* p = i_view.data + y * i_view.stride;
+        for (int32_t x = 0; x < i_view.width; x++, p += step) {
+            if (step == 1) {
+                picture.setPixel(x, y, p[0], p[0], p[0]);
+            } else {
+                picture.setPixel(x, y, p[red_first ? 0 : 2], p[1], p[red_first ? 2 : 0]);
+            }
+        }
+    }
+    return picture;
+}
+
 MarkerPicture MarkerPicture::fromText(const char* const* i_rows, int32_t i_height)
 {
     const int32_t width = i_height > 0 ? static_cast<int32_t>(std::strlen(i_rows[0])) : 0;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "markeye/Image.h"
+
 namespace Markeye {
 
 // The picture a marker shows in its central half: a small image of red,
@@ -20,6 +22,8 @@ public:
     static MarkerPicture fromGrey(int32_t i_width, int32_t i_height, const uint8_t* i_grey);
     // i_rgb: i_width x i_height pixels of red, green, blue, row by row.
     static MarkerPicture fromRgb(int32_t i_width, int32_t i_height, const uint8_t* i_rgb);
+    // Any readable view (grey, 24-bit or 32-bit; the fourth byte is ignored).
+    static MarkerPicture fromView(const markeye::ImageView& i_view);
     // i_rows: i_height strings of equal length (the width); '#' is black,
     // any other character white. Throws std::invalid_argument for ragged rows.
     static MarkerPicture fromText(const char* const* i_rows, int32_t i_height);
@@ -28,6 +32,12 @@ public:
     int32_t getHeight() const { return _height; }
     // Red, green, blue of pixel (i_x, i_y); the pixel must be inside.
     const uint8_t* getPixel(int32_t i_x, int32_t i_y) const { return &_rgb[3 * (i_y * _width + i_x)]; }
+    // The picture as RGB pixels, valid while it lives unchanged.
+    markeye::ImageView view() const
+    {
+        return markeye::ImageView{_rgb.data(), _width, _height, 3 * static_cast<std::ptrdiff_t>(_width),
+                                  markeye::PixelFormat::RGB};
+    }
     void setPixel(int32_t i_x, int32_t i_y, uint8_t i_red, uint8_t i_green, uint8_t i_blue);
     // Nearest pixel to a point given as fractions of the picture: i_u in
     // [0, 1) from left to right, i_v in [0, 1) from top to bottom; points

@@ -12,7 +12,7 @@
 #include "BuiltinMarkers.h"
 #include "DetectionScene.h"
 #include "IVoARBufferReader.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 #include "MarkerPose.h"
 #include "TSceneOptions.h"
 #include "VoARBinRaster.h"
@@ -56,7 +56,7 @@ constexpr int32_t PATTERN_COUNT = static_cast<int32_t>(std::size(PATTERNS));
 std::unique_ptr<VoTrack::VoARCode> makeCode(const TPatternSpec& i_spec)
 {
     std::vector<int32_t> numbers;
-    Markeye::MarkerPatternMaker::makeNumbers(builtinPicture(i_spec.marker), i_spec.width, i_spec.height, &numbers);
+    numbers = markeye::Pattern::fromPicture(builtinPicture(i_spec.marker).view(), i_spec.width, i_spec.height).numbers();
     auto code = std::make_unique<VoTrack::VoARCode>(i_spec.width, i_spec.height);
     code->setFromArray(numbers.data(), i_spec.width, i_spec.height);
     return code;

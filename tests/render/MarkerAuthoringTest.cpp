@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "BuiltinMarkers.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 #include "MarkerPose.h"
 #include "RenderTestSupport.h"
 #include "SceneRenderer.h"
@@ -85,7 +85,7 @@ TEST(MarkerPatternMakerTest, NumbersFollowTheFileOrderWithBlocksTurnedCounterClo
     // counter-clockwise; each block lists blue, green, red planes, rows, columns.
     const uint8_t rgb[] = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
     std::vector<int32_t> numbers;
-    MarkerPatternMaker::makeNumbers(MarkerPicture::fromRgb(2, 2, rgb), 2, 2, &numbers);
+    numbers = markeye::Pattern::fromPicture(MarkerPicture::fromRgb(2, 2, rgb).view(), 2, 2).numbers();
     const std::vector<int32_t> expected = {
         30,  60, 90,  120, 20,  50, 80,  110, 10,  40, 70,  100,  // upright
         60,  120, 30, 90,  50,  110, 20, 80,  40,  100, 10, 70,   // right column on top, read down
@@ -100,7 +100,7 @@ TEST(MarkerPatternMakerTest, CellsAverageThePictureWhenTheGridIsCoarser)
     // quarter black.
     const char* rows[] = {"#.#.", "....", "#.#.", "...."};
     std::vector<int32_t> numbers;
-    MarkerPatternMaker::makeNumbers(MarkerPicture::fromText(rows, 4), 2, 2, &numbers);
+    numbers = markeye::Pattern::fromPicture(MarkerPicture::fromText(rows, 4).view(), 2, 2).numbers();
     ASSERT_EQ(numbers.size(), 48u);
     for (int32_t value : numbers) {
         EXPECT_EQ(value, 191);
@@ -111,10 +111,10 @@ TEST(MarkerPatternMakerTest, EveryBlockIsTheUprightPatternOfTheTurnedPicture)
 {
     const MarkerPicture picture = BuiltinMarkers::picture(1);
     std::vector<int32_t> numbers;
-    MarkerPatternMaker::makeNumbers(picture, GRID, GRID, &numbers);
+    numbers = markeye::Pattern::fromPicture(picture.view(), GRID, GRID).numbers();
     for (int32_t d = 0; d < 4; d++) {
         std::vector<int32_t> turned;
-        MarkerPatternMaker::makeNumbers(picture.rotated(d), GRID, GRID, &turned);
+        turned = markeye::Pattern::fromPicture(picture.rotated(d).view(), GRID, GRID).numbers();
         EXPECT_TRUE(std::equal(turned.begin(), turned.begin() + BLOCK, numbers.begin() + BLOCK * d)) << d;
     }
 }
@@ -127,7 +127,7 @@ TEST(MarkerPatternMakerTest, BlockDIsWhatASquareStartingAtVertexDShows)
 {
     const MarkerPicture picture = BuiltinMarkers::picture(4);
     std::vector<int32_t> numbers;
-    MarkerPatternMaker::makeNumbers(picture, GRID, GRID, &numbers);
+    numbers = markeye::Pattern::fromPicture(picture.view(), GRID, GRID).numbers();
     SceneRenderer renderer(RenderCamera::builtin());
     TSceneOptions options;
     options.background_level = 255.0;
@@ -156,9 +156,9 @@ TEST(MarkerPatternMakerTest, BlockDIsWhatASquareStartingAtVertexDShows)
 TEST(MarkerPatternMakerTest, FileHoldsTheNumbersInOrder)
 {
     std::vector<int32_t> numbers;
-    MarkerPatternMaker::makeNumbers(BuiltinMarkers::picture(2), GRID, GRID, &numbers);
+    numbers = markeye::Pattern::fromPicture(BuiltinMarkers::picture(2).view(), GRID, GRID).numbers();
     const std::string path = ::testing::TempDir() + "marker_authoring_test.patt";
-    MarkerPatternMaker::writeFile(path, numbers, GRID, GRID);
+    markeye::Pattern::fromNumbers(numbers, GRID, GRID).save(path);
     std::ifstream file(path);
     std::vector<int32_t> read;
     int32_t value;

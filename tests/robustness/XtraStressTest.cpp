@@ -24,7 +24,7 @@
 #include "EmulatedHost.h"
 #include "HostXtraInstance.h"
 #include "HostXtraModule.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 #include "MarkerPose.h"
 #include "MarkeyeBuiltinData.h"
 #include "RenderCamera.h"
@@ -142,8 +142,7 @@ std::vector<int32_t> cameraElements()
 std::vector<int32_t> patternNumbers(int32_t i_marker)
 {
     std::vector<int32_t> numbers;
-    Markeye::MarkerPatternMaker::makeNumbers(Markeye::BuiltinMarkers::picture(i_marker), PATTERN_SIZE, PATTERN_SIZE,
-                                             &numbers);
+    numbers = markeye::Pattern::fromPicture(Markeye::BuiltinMarkers::picture(i_marker).view(), PATTERN_SIZE, PATTERN_SIZE).numbers();
     return numbers;
 }
 
@@ -205,7 +204,7 @@ public:
             _images.push_back(values().makeImage(image));
         }
         _pattern_file = ::testing::TempDir() + "markeye_stress_pattern.pat";
-        Markeye::MarkerPatternMaker::writeFile(_pattern_file, patternNumbers(1), PATTERN_SIZE, PATTERN_SIZE);
+        markeye::Pattern::fromNumbers(patternNumbers(1), PATTERN_SIZE, PATTERN_SIZE).save(_pattern_file);
     }
 
     HostValueStore& values() { return _host.values(); }

@@ -1,7 +1,7 @@
 #include "DetectionScene.h"
 
 #include "BuiltinMarkers.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 #include "MarkeyeBuiltinData.h"
 
 namespace MarkeyeTest {
@@ -21,7 +21,7 @@ std::unique_ptr<VoTrack::VoARCode> makeBuiltinCode(int32_t i_index)
 {
     const int32_t size = Markeye::BuiltinMarkers::PICTURE_SIZE;
     std::vector<int32_t> numbers;
-    Markeye::MarkerPatternMaker::makeNumbers(builtinPicture(i_index), size, size, &numbers);
+    numbers = markeye::Pattern::fromPicture(builtinPicture(i_index).view(), size, size).numbers();
     auto code = std::make_unique<VoTrack::VoARCode>(size, size);
     code->setFromArray(numbers.data(), size, size);
     return code;

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "BuiltinMarkers.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 #include "MarkerPose.h"
 #include "SceneRenderer.h"
 
@@ -36,7 +36,7 @@ std::vector<int32_t> cameraBytes()
 std::vector<int32_t> patternNumbers(int32_t i_marker, int32_t i_size)
 {
     std::vector<int32_t> numbers;
-    Markeye::MarkerPatternMaker::makeNumbers(Markeye::BuiltinMarkers::picture(i_marker), i_size, i_size, &numbers);
+    numbers = markeye::Pattern::fromPicture(Markeye::BuiltinMarkers::picture(i_marker).view(), i_size, i_size).numbers();
     return numbers;
 }
 
@@ -48,7 +48,7 @@ std::string writePatternFile(const std::vector<int32_t>& i_numbers, int32_t i_wi
     std::string name = std::string("xtra_") + test->test_suite_name() + "_" + test->name() + "_" + i_tag + ".pat";
     std::replace(name.begin(), name.end(), '/', '_');
     const std::string path = ::testing::TempDir() + name;
-    Markeye::MarkerPatternMaker::writeFile(path, i_numbers, i_width, i_height);
+    markeye::Pattern::fromNumbers(i_numbers, i_width, i_height).save(path);
     return path;
 }
 

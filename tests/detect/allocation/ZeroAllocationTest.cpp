@@ -12,7 +12,7 @@
 
 #include "DetectionScene.h"
 #include "IVoARBufferReader.h"
-#include "MarkerPatternMaker.h"
+#include "markeye/Pattern.h"
 #include "MarkerPose.h"
 #include "TSceneOptions.h"
 #include "VoARFrameAnalysis.h"
@@ -158,7 +158,7 @@ long allocationsOf(TWork&& i_work)
 std::unique_ptr<VoTrack::VoARCode> makeCode(int32_t i_marker, int32_t i_grid)
 {
     std::vector<int32_t> numbers;
-    Markeye::MarkerPatternMaker::makeNumbers(builtinPicture(i_marker), i_grid, i_grid, &numbers);
+    numbers = markeye::Pattern::fromPicture(builtinPicture(i_marker).view(), i_grid, i_grid).numbers();
     auto code = std::make_unique<VoTrack::VoARCode>(i_grid, i_grid);
     code->setFromArray(numbers.data(), i_grid, i_grid);
     return code;

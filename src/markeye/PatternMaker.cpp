@@ -1,15 +1,11 @@
-#include "MarkerPatternMaker.h"
+#include "PatternMaker.h"
 
-#include <fstream>
-#include <iomanip>
-#include <stdexcept>
-
-namespace Markeye {
+namespace markeye {
 
 namespace {
 
-// Colour plane p of the file holds picture component 2 - p (blue first).
 constexpr int32_t PLANES = 3;
+constexpr int32_t DIRECTIONS = 4;
 
 // Where a point of block i_direction lies on the upright picture. (s, t) are
 // fractions of the sample (s along a row, t down the columns); (u, v) of the
@@ -36,11 +32,53 @@ void toPicture(int32_t i_direction, double i_s, double i_t, double* o_u, double*
     }
 }
 
-// The rounded mean colour of cell (i_row, i_column) of block i_direction.
-void cellColour(const MarkerPicture& i_picture, int32_t i_width, int32_t i_height, int32_t i_direction,
-                int32_t i_row, int32_t i_column, int32_t* o_rgb)
+// The pixel nearest to a fraction of the picture's side; fractions outside
+// [0, 1) are clamped to the edge pixels.
+int32_t nearestIndex(double i_fraction, int32_t i_count)
 {
-    const int32_t n = MarkerPatternMaker::CELL_SAMPLES;
+    // Compare before converting: a huge or NaN fraction has no int value.
+    if (!(i_fraction > 0.0)) {
+        return 0;
+    }
+    if (i_fraction >= 1.0) {
+        return i_count - 1;
+    }
+    const int32_t index = static_cast<int32_t>(i_fraction * i_count);
+    return index < i_count ? index : i_count - 1;
+}
+
+// Red, green and blue of the pixel nearest to (i_u, i_v).
+void sampleRgb(const ImageView& i_picture, double i_u, double i_v, int32_t* o_rgb)
+{
+    const int32_t x = nearestIndex(i_u, i_picture.width);
+    const int32_t y = nearestIndex(i_v, i_picture.height);
+    const uint8_t* p = i_picture.data + y * i_picture.stride + x * bytesPerPixel(i_picture.format);
+    switch (i_picture.format) {
+    case PixelFormat::BGRA:
+    case PixelFormat::BGRX:
+    case PixelFormat::BGR:
+        o_rgb[0] = p[2];
+        o_rgb[1] = p[1];
+        o_rgb[2] = p[0];
+        return;
+    case PixelFormat::RGBA:
+    case PixelFormat::RGBX:
+    case PixelFormat::RGB:
+        o_rgb[0] = p[0];
+        o_rgb[1] = p[1];
+        o_rgb[2] = p[2];
+        return;
+    case PixelFormat::GRAY:
+        o_rgb[0] = o_rgb[1] = o_rgb[2] = p[0];
+        return;
+    }
+}
+
+// The rounded mean colour of cell (i_row, i_column) of block i_direction.
+void cellColour(const ImageView& i_picture, int32_t i_width, int32_t i_height, int32_t i_direction, int32_t i_row,
+                int32_t i_column, int32_t* o_rgb)
+{
+    const int32_t n = PatternMaker::CELL_SAMPLES;
     int32_t sum[PLANES] = {0, 0, 0};
     for (int32_t j = 0; j < n; j++) {
         const double t = (i_row + (j + 0.5) / n) / i_height;
@@ -49,7 +87,8 @@ void cellColour(const MarkerPicture& i_picture, int32_t i_width, int32_t i_heigh
             double u;
             double v;
             toPicture(i_direction, s, t, &u, &v);
-            const uint8_t* rgb = i_picture.sample(u, v);
+            int32_t rgb[PLANES];
+            sampleRgb(i_picture, u, v, rgb);
             for (int32_t c = 0; c < PLANES; c++) {
                 sum[c] += rgb[c];
             }
@@ -62,12 +101,9 @@ void cellColour(const MarkerPicture& i_picture, int32_t i_width, int32_t i_heigh
 
 }  // namespace
 
-void MarkerPatternMaker::makeNumbers(const MarkerPicture& i_picture, int32_t i_width, int32_t i_height,
-                                     std::vector<int32_t>* o_numbers)
+void PatternMaker::makeNumbers(const ImageView& i_picture, int32_t i_width, int32_t i_height,
+                               std::vector<int32_t>* o_numbers)
 {
-    if (i_width <= 0 || i_height <= 0) {
-        throw std::invalid_argument("pattern grid size must be positive");
-    }
     o_numbers->assign(static_cast<size_t>(numberCount(i_width, i_height)), 0);
     const size_t plane_size = static_cast<size_t>(i_width) * static_cast<size_t>(i_height);
     for (int32_t d = 0; d < DIRECTIONS; d++) {
@@ -76,6 +112,7 @@ void MarkerPatternMaker::makeNumbers(const MarkerPicture& i_picture, int32_t i_w
             for (int32_t column = 0; column < i_width; column++) {
                 int32_t rgb[PLANES];
                 cellColour(i_picture, i_width, i_height, d, row, column, rgb);
+                // The file's planes come blue, green, red.
                 for (int32_t p = 0; p < PLANES; p++) {
                     block[p * plane_size + row * i_width + column] = rgb[PLANES - 1 - p];
                 }
@@ -84,21 +121,4 @@ void MarkerPatternMaker::makeNumbers(const MarkerPicture& i_picture, int32_t i_w
     }
 }
 
-void MarkerPatternMaker::writeFile(const std::string& i_path, const std::vector<int32_t>& i_numbers,
-                                   int32_t i_width, int32_t i_height)
-{
-    if (i_width <= 0 || i_height <= 0 || i_numbers.size() != static_cast<size_t>(numberCount(i_width, i_height))) {
-        throw std::invalid_argument("pattern numbers do not fit a " + std::to_string(i_width) + " x " +
-                                    std::to_string(i_height) + " grid");
-    }
-    std::ofstream file(i_path);
-    for (size_t i = 0; i < i_numbers.size(); i++) {
-        file << std::setw(3) << i_numbers[i] << ((i + 1) % static_cast<size_t>(i_width) == 0 ? '\n' : ' ');
-    }
-    file.close();
-    if (!file) {
-        throw std::runtime_error("cannot write pattern file " + i_path);
-    }
-}
-
-}  // namespace Markeye
+}  // namespace markeye

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "markeye/Camera.h"
+#include "markeye/Image.h"
+#include "markeye/Pattern.h"
+
+namespace markeye {
+
+// One marker found in a frame.
+struct Detection
+{
+    // The pattern's index in the order the tracker was given them.
+    int pattern;
+    // How well the square's picture matches the pattern, 0 to 1.
+    double confidence;
+    // Which of the pattern's four blocks matched (0 to 3): marker vertex i
+    // is the detected square's corner (i + 4 - direction) mod 4.
+    int direction;
+    // Marker vertices 0 to 3 in observed pixels (x right, y down; vertex 0
+    // the upright picture's top-left, then clockwise as seen from the front).
+    std::array<std::array<double, 2>, 4> corners;
+    // Marker-to-camera rotation: a marker point p lies at rotation p +
+    // translation in the camera frame (x right, y down, z forward).
+    std::array<std::array<double, 3>, 3> rotation;
+    // The marker's centre in the camera frame, in the unit of the marker width.
+    std::array<double, 3> translation;
+    // Root mean square over the four vertices of the distance in ideal pixels
+    // between the square's corners and the marker's projected through the pose.
+    double reprojection_error;
+};
+
+// How a tracker finds and reports markers.
+struct TrackerOptions
+{
+    // The marker's side (the outer edge of its black border), in the unit
+    // the translation is wanted in, such as millimetres.
+    double marker_width = 80.0;
+    // Least confidence of a reported marker. A built-in marker 56 pixels
+    // across or larger matches its own pattern at 0.58 or more (0.85 and more
+    // from 100 pixels); the built-in markers match each other's patterns at
+    // up to 0.5 (hook and moon).
+    double min_confidence = 0.55;
+    // Binarisation: a pixel is dark when red + green + blue is at most 3 x
+    // threshold (0 to 255).
+    int threshold = 100;
+    // false: each square is reported at most once, for the pattern it matches
+    // best, and a pattern shown several times is reported once per copy.
+    // true: the scripting plug-in's results exactly: each pattern's best
+    // square, reported when it reaches min_confidence, so that one square
+    // may stand for several patterns and a pattern is found once at most.
+    bool plugin_compatible = false;
+
+    // The plug-in's settings: marker width 80, threshold 100, least
+    // confidence 0 (its default), plugin_compatible.
+    static TrackerOptions pluginCompatible();
+};
+
+// Finds the markers of known patterns in the frames of one camera. Built once
+// with its buffers for the camera's frame size; track() then allocates
+// nothing. A tracker is used by one thread at a time; trackers share nothing
+// mutable, so each thread may run its own.
+class Tracker
+{
+public:
+    // Builds the buffers for frames of the camera's size. Throws Error for
+    // no pattern or options out of range.
+    Tracker(const Camera& i_camera, std::vector<Pattern> i_patterns, const TrackerOptions& i_options = {});
+    ~Tracker();
+    Tracker(Tracker&& io_other) noexcept;
+    Tracker& operator=(Tracker&& io_other) noexcept;
+    Tracker(const Tracker&) = delete;
+    Tracker& operator=(const Tracker&) = delete;
+
+    // Every marker in i_frame at min_confidence or above, by pattern and,
+    // for copies of one pattern, largest first. Valid until the next call.
+    // A frame of the camera's size is tracked as it is; a frame of another
+    // size with the camera's proportions rescales the camera once (which
+    // allocates) and stays at that size until the size changes again. Throws
+    // Error for a view that cannot be read, a frame whose proportions differ
+    // from the camera's, or one with more dark regions than can be labelled.
+    const std::vector<Detection>& track(const ImageView& i_frame);
+    // Builds the buffers for frames of this size now, as track() would at
+    // the first such frame, so that timing a frame leaves the set-up out.
+    void prepare(int32_t i_width, int32_t i_height);
+
+    // Per pattern, its best confidence over the last frame's squares, found
+    // or not (what min_confidence is compared with); NaN when the frame held
+    // no square that could be read.
+    const std::vector<double>& bestConfidences() const;
+    // The camera as used for the last frame size.
+    const Camera& camera() const;
+    const std::vector<Pattern>& patterns() const;
+    const TrackerOptions& options() const;
+
+private:
+    class Impl;
+    // Null only in a tracker moved from.
+    std::unique_ptr<Impl> _impl;
+};
+
+}  // namespace markeye

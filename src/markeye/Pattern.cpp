@@ -1,0 +1,229 @@
+#include "markeye/Pattern.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iomanip>
+#include <limits>
+#include <sstream>
+
+#include "BuiltinPictures.h"
+#include "FileBytes.h"
+#include "PatternMaker.h"
+#include "VoARPatternSize.h"
+#include "ViewCheck.h"
+#include "markeye/Error.h"
+
+namespace markeye {
+
+namespace {
+
+constexpr int32_t PLANES = 3;
+
+std::string gridText(int32_t i_width, int32_t i_height)
+{
+    return std::to_string(i_width) + " x " + std::to_string(i_height);
+}
+
+void checkGrid(int32_t i_width, int32_t i_height, const std::string& i_name)
+{
+    if (!VoTrack::VoARPatternSize::isValid(i_width) || !VoTrack::VoARPatternSize::isValid(i_height)) {
+        throw Error("pattern " + i_name + ": grid " + gridText(i_width, i_height) +
+                    " is not allowed (each side 1, 2, 4, 8, 16, 32 or 64)");
+    }
+}
+
+// A token of decimal digits with an optional sign, of value 0 to 255.
+bool parseBrightness(const std::string& i_token, int32_t* o_value)
+{
+    const size_t first = (i_token[0] == '+' || i_token[0] == '-') ? 1 : 0;
+    if (first == i_token.size()) {
+        return false;
+    }
+    int32_t value = 0;
+    for (size_t i = first; i < i_token.size(); i++) {
+        if (!std::isdigit(static_cast<unsigned char>(i_token[i]))) {
+            return false;
+        }
+        // Saturate: anything above 255 is refused anyway.
+        value = std::min(value * 10 + (i_token[i] - '0'), 1000);
+    }
+    *o_value = i_token[0] == '-' ? -value : value;
+    return *o_value >= 0 && *o_value <= 255;
+}
+
+// Up to i_limit numbers of a pattern file.
+std::vector<int32_t> readNumbers(const std::string& i_path, size_t i_limit)
+{
+    const std::string text = readFileText(i_path, "pattern file ");
+    std::vector<int32_t> numbers;
+    int line = 1;
+    size_t at = 0;
+    while (numbers.size() < i_limit) {
+        for (; at < text.size() && std::isspace(static_cast<unsigned char>(text[at])); at++) {
+            line += text[at] == '\n';
+        }
+        if (at == text.size()) {
+            break;
+        }
+        const size_t start = at;
+        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) {
+            at++;
+        }
+        const std::string token = text.substr(start, at - start);
+        int32_t value = 0;
+        if (!parseBrightness(token, &value)) {
+            throw Error("pattern file " + i_path + ", line " + std::to_string(line) + ": \"" + token +
+                        "\" is not a brightness from 0 to 255");
+        }
+        numbers.push_back(value);
+    }
+    return numbers;
+}
+
+// The name of a file: without folder and extension.
+std::string stem(const std::string& i_path)
+{
+    const std::string::size_type slash = i_path.find_last_of('/');
+    std::string name = slash == std::string::npos ? i_path : i_path.substr(slash + 1);
+    const std::string::size_type dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.erase(dot);
+    }
+    return name;
+}
+
+int32_t builtinIndex(const std::string& i_name)
+{
+    const int32_t index = BuiltinPictures::find(i_name);
+    if (index < 0) {
+        std::string names;
+        for (const std::string& name : Pattern::builtinNames()) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        throw Error("no built-in marker named \"" + i_name + "\" (there are " + names + ")");
+    }
+    return index;
+}
+
+}  // namespace
+
+Pattern::Pattern(std::string i_name, int32_t i_grid_width, int32_t i_grid_height, std::vector<int32_t> i_numbers)
+    : _name(std::move(i_name)), _grid_width(i_grid_width), _grid_height(i_grid_height), _numbers(std::move(i_numbers))
+{
+}
+
+Pattern Pattern::fromFile(const std::string& i_path)
+{
+    std::vector<int32_t> numbers = readNumbers(i_path, std::numeric_limits<size_t>::max());
+    for (int32_t side = 1; side <= VoTrack::VoARPatternSize::MAX; side *= 2) {
+        if (numbers.size() == static_cast<size_t>(PatternMaker::numberCount(side, side))) {
+            return Pattern(stem(i_path), side, side, std::move(numbers));
+        }
+    }
+    throw Error("pattern file " + i_path + " holds " + std::to_string(numbers.size()) +
+                " numbers, which fill no square grid (16 x 16 takes 3072); give the grid");
+}
+
+Pattern Pattern::fromFile(const std::string& i_path, int32_t i_grid_width, int32_t i_grid_height)
+{
+    checkGrid(i_grid_width, i_grid_height, i_path);
+    const size_t needed = static_cast<size_t>(PatternMaker::numberCount(i_grid_width, i_grid_height));
+    std::vector<int32_t> numbers = readNumbers(i_path, needed);
+    if (numbers.size() < needed) {
+        throw Error("pattern file too short: " + std::to_string(numbers.size()) + " of " + std::to_string(needed) +
+                    " numbers for a " + gridText(i_grid_width, i_grid_height) + " grid (" + i_path + ")");
+    }
+    return Pattern(stem(i_path), i_grid_width, i_grid_height, std::move(numbers));
+}
+
+Pattern Pattern::fromNumbers(std::vector<int32_t> i_numbers, int32_t i_grid_width, int32_t i_grid_height,
+                             std::string i_name)
+{
+    checkGrid(i_grid_width, i_grid_height, i_name);
+    const size_t needed = static_cast<size_t>(PatternMaker::numberCount(i_grid_width, i_grid_height));
+    if (i_numbers.size() != needed) {
+        throw Error("pattern " + i_name + ": " + std::to_string(i_numbers.size()) + " numbers, but a " +
+                    gridText(i_grid_width, i_grid_height) + " grid takes " + std::to_string(needed));
+    }
+    const auto bad = std::find_if(i_numbers.begin(), i_numbers.end(), [](int32_t v) { return v < 0 || v > 255; });
+    if (bad != i_numbers.end()) {
+        throw Error("pattern " + i_name + ": number " + std::to_string(bad - i_numbers.begin()) + " is " +
+                    std::to_string(*bad) + ", not a brightness from 0 to 255");
+    }
+    return Pattern(std::move(i_name), i_grid_width, i_grid_height, std::move(i_numbers));
+}
+
+Pattern Pattern::fromPicture(const ImageView& i_picture, int32_t i_grid_width, int32_t i_grid_height,
+                             std::string i_name)
+{
+    checkView(i_picture, "picture " + i_name);
+    checkGrid(i_grid_width, i_grid_height, i_name);
+    std::vector<int32_t> numbers;
+    PatternMaker::makeNumbers(i_picture, i_grid_width, i_grid_height, &numbers);
+    return Pattern(std::move(i_name), i_grid_width, i_grid_height, std::move(numbers));
+}
+
+Pattern Pattern::builtin(const std::string& i_name, int32_t i_grid_width, int32_t i_grid_height)
+{
+    const Image picture = builtinPicture(i_name);
+    return fromPicture(picture.view(), i_grid_width, i_grid_height, i_name);
+}
+
+std::vector<Pattern> Pattern::builtins(int32_t i_grid_width, int32_t i_grid_height)
+{
+    std::vector<Pattern> patterns;
+    for (const std::string& name : builtinNames()) {
+        patterns.push_back(builtin(name, i_grid_width, i_grid_height));
+    }
+    return patterns;
+}
+
+const std::vector<std::string>& Pattern::builtinNames()
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (int32_t i = 0; i < BuiltinPictures::count(); i++) {
+            all.emplace_back(BuiltinPictures::name(i));
+        }
+        return all;
+    }();
+    return names;
+}
+
+Image Pattern::builtinPicture(const std::string& i_name)
+{
+    return BuiltinPictures::picture(builtinIndex(i_name));
+}
+
+Image Pattern::picture(int32_t i_direction) const
+{
+    if (i_direction < 0 || i_direction > 3) {
+        throw Error("pattern " + _name + ": direction " + std::to_string(i_direction) + " is not 0 to 3");
+    }
+    const size_t plane = static_cast<size_t>(_grid_width) * static_cast<size_t>(_grid_height);
+    const int32_t* block = _numbers.data() + PLANES * plane * static_cast<size_t>(i_direction);
+    Image picture(_grid_width, _grid_height, PixelFormat::RGB);
+    for (int32_t y = 0; y < _grid_height; y++) {
+        for (int32_t x = 0; x < _grid_width; x++) {
+            const size_t cell = static_cast<size_t>(y) * static_cast<size_t>(_grid_width) + static_cast<size_t>(x);
+            uint8_t* rgb = picture.pixel(x, y);
+            // Planes come blue, green, red.
+            for (int32_t c = 0; c < PLANES; c++) {
+                rgb[c] = static_cast<uint8_t>(block[(PLANES - 1 - c) * plane + cell]);
+            }
+        }
+    }
+    return picture;
+}
+
+void Pattern::save(const std::string& i_path) const
+{
+    std::ostringstream text;
+    for (size_t i = 0; i < _numbers.size(); i++) {
+        text << std::setw(3) << _numbers[i] << ((i + 1) % static_cast<size_t>(_grid_width) == 0 ? '\n' : ' ');
+    }
+    const std::string bytes = text.str();
+    writeFileBytes(i_path, "pattern file ", bytes.data(), bytes.size());
+}
+
+}  // namespace markeye

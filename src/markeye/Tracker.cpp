@@ -1,0 +1,338 @@
+#include "markeye/Tracker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "CameraRecord.h"
+#include "FrameInput.h"
+#include "IVoARBufferReader.h"
+#include "ViewCheck.h"
+#include "VoARCode.h"
+#include "VoARException.h"
+#include "VoARFrameAnalysis.h"
+#include "VoARMatchPatt_Color_WITHOUT_PCA.h"
+#include "VoARParam.h"
+#include "VoARSingleDetectMarker.h"
+#include "VoARSquare.h"
+#include "VoARTransMat.h"
+#include "VoARTransMatResult.h"
+#include "markeye/Error.h"
+
+namespace markeye {
+
+namespace {
+
+using VoTrack::VoARSquare;
+
+constexpr double NOT_SEEN = std::numeric_limits<double>::quiet_NaN();
+
+void checkOptions(const TrackerOptions& i_options)
+{
+    if (!(i_options.marker_width > 0.0) || !std::isfinite(i_options.marker_width)) {
+        throw Error("tracker option marker_width must be a positive number, not " +
+                    std::to_string(i_options.marker_width));
+    }
+    if (!(i_options.min_confidence >= 0.0 && i_options.min_confidence <= 1.0)) {
+        throw Error("tracker option min_confidence must be from 0 to 1, not " +
+                    std::to_string(i_options.min_confidence));
+    }
+    if (i_options.threshold < 0 || i_options.threshold > 255) {
+        throw Error("tracker option threshold must be from 0 to 255, not " + std::to_string(i_options.threshold));
+    }
+}
+
+// A square chosen for a pattern in this frame, before its pose.
+struct TCandidate
+{
+    int32_t square;
+    int32_t pattern;
+    int32_t direction;
+    double confidence;
+};
+
+}  // namespace
+
+TrackerOptions TrackerOptions::pluginCompatible()
+{
+    TrackerOptions options;
+    options.marker_width = 80.0;
+    options.threshold = 100;
+    options.min_confidence = 0.0;
+    options.plugin_compatible = true;
+    return options;
+}
+
+// The core objects for one frame size, and the two ways of telling which
+// square shows which pattern.
+class Tracker::Impl
+{
+public:
+    Impl(const Camera& i_camera, std::vector<Pattern> i_patterns, const TrackerOptions& i_options)
+        : _base_camera(i_camera), _camera(i_camera), _patterns(std::move(i_patterns)), _options(i_options)
+    {
+        checkOptions(_options);
+        if (_patterns.empty()) {
+            throw Error("a tracker needs at least one pattern");
+        }
+        _best.assign(_patterns.size(), NOT_SEEN);
+        const std::size_t most = std::max<std::size_t>(_patterns.size(), VoTrack::VoARFrameAnalysis::SQUARE_CAPACITY);
+        _candidates.reserve(most);
+        _detections.reserve(most);
+        build(i_camera.width(), i_camera.height());
+    }
+
+    ~Impl() { releaseGrids(); }
+
+    void prepare(int32_t i_width, int32_t i_height)
+    {
+        if (i_width != _camera.width() || i_height != _camera.height()) {
+            build(i_width, i_height);
+        }
+    }
+
+    const std::vector<Detection>& track(const ImageView& i_frame)
+    {
+        checkView(i_frame, "frame");
+        prepare(i_frame.width, i_frame.height);
+        const VoTrack::IVoARRgbRaster& raster = _input->read(i_frame);
+        _candidates.clear();
+        _detections.clear();
+        std::fill(_best.begin(), _best.end(), NOT_SEEN);
+        try {
+            if (_options.plugin_compatible) {
+                identifyBestPerPattern(raster);
+            } else {
+                identifyUniqueSquares(raster);
+            }
+        } catch (const VoTrack::VoARException&) {
+            throw Error("frame: more dark regions than the tracker can label; nothing was tracked");
+        }
+        for (const TCandidate& candidate : _candidates) {
+            report(candidate);
+        }
+        return _detections;
+    }
+
+    const std::vector<double>& bestConfidences() const { return _best; }
+    const Camera& camera() const { return _camera; }
+    const std::vector<Pattern>& patterns() const { return _patterns; }
+    const TrackerOptions& options() const { return _options; }
+
+private:
+    // Everything that depends on the frame size, as the plug-in's new makes
+    // it: the camera rescaled, the analysis, a detector or grid per pattern.
+    void build(int32_t i_width, int32_t i_height)
+    {
+        Camera camera = _base_camera.rescaled(i_width, i_height);
+        releaseGrids();
+        _detectors.clear();
+        _detector_list.clear();
+        _analysis.reset();
+        _param = std::make_unique<VoTrack::VoARParam>();
+        _param->setValue(toRecord(camera));
+        _analysis = std::make_unique<VoTrack::VoARFrameAnalysis>(
+            _param.get(), VoTrack::IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32);
+        _pose = std::make_unique<VoTrack::VoARTransMat>(_param.get());
+        _input = std::make_unique<FrameInput>(i_width, i_height);
+        _codes.clear();
+        for (const Pattern& pattern : _patterns) {
+            auto code = std::make_unique<VoTrack::VoARCode>(pattern.gridWidth(), pattern.gridHeight());
+            code->setFromArray(pattern.numbers().data(), pattern.gridWidth(), pattern.gridHeight());
+            if (_options.plugin_compatible) {
+                _detectors.push_back(std::make_unique<VoTrack::VoARSingleDetectMarker>(
+                    _param.get(), code.release(), _options.marker_width, _analysis.get()));
+                _detector_list.push_back(_detectors.back().get());
+            } else {
+                _grids.push_back(_analysis->acquireGrid(pattern.gridWidth(), pattern.gridHeight()));
+                _codes.push_back(std::move(code));
+            }
+        }
+        _camera = std::move(camera);
+    }
+
+    void releaseGrids()
+    {
+        for (int32_t grid : _grids) {
+            _analysis->releaseGrid(grid);
+        }
+        _grids.clear();
+    }
+
+    // The plug-in's way: each pattern's best square, whichever other
+    // patterns it is also the best of.
+    void identifyBestPerPattern(const VoTrack::IVoARRgbRaster& i_raster)
+    {
+        VoTrack::VoARSingleDetectMarker::detectMarkers(_analysis.get(), &i_raster, _options.threshold,
+                                                       _detector_list.data(),
+                                                       static_cast<int32_t>(_detector_list.size()));
+        for (std::size_t p = 0; p < _detectors.size(); p++) {
+            const VoTrack::VoARSingleDetectMarker& detector = *_detectors[p];
+            if (detector.getSquare() == nullptr) {
+                continue;
+            }
+            _best[p] = detector.getConfidence();
+            // The comparison also refuses a confidence that is not a number.
+            if (detector.getConfidence() >= _options.min_confidence) {
+                _candidates.push_back(TCandidate{-1, static_cast<int32_t>(p), detector.getDirection(),
+                                                 detector.getConfidence()});
+            }
+        }
+    }
+
+    // Each square goes to the pattern and direction it matches best; copies
+    // of one pattern are reported apart, by pattern, then largest first.
+    void identifyUniqueSquares(const VoTrack::IVoARRgbRaster& i_raster)
+    {
+        _analysis->analyse(&i_raster, _options.threshold);
+        for (int32_t i = 0; i < _analysis->getSquareCount(); i++) {
+            TCandidate best{i, -1, -1, 0.0};
+            for (std::size_t p = 0; p < _codes.size(); p++) {
+                VoTrack::VoARMatchPatt_Color_WITHOUT_PCA* matcher = _analysis->sampleSquare(_grids[p], i);
+                if (matcher == nullptr) {
+                    continue;
+                }
+                matcher->matchCode(_codes[p].get());
+                const double confidence = matcher->getConfidence();
+                if (!(_best[p] >= confidence)) {
+                    _best[p] = confidence;
+                }
+                if (matcher->getDirection() >= 0 && (best.pattern < 0 || confidence > best.confidence)) {
+                    best = TCandidate{i, static_cast<int32_t>(p), matcher->getDirection(), confidence};
+                }
+            }
+            if (best.pattern >= 0 && best.confidence >= _options.min_confidence) {
+                _candidates.push_back(best);
+            }
+        }
+        std::sort(_candidates.begin(), _candidates.end(), [](const TCandidate& a, const TCandidate& b) {
+            return a.pattern != b.pattern ? a.pattern < b.pattern : a.square < b.square;
+        });
+    }
+
+    void report(const TCandidate& i_candidate)
+    {
+        const VoARSquare* square = i_candidate.square < 0
+                                       ? _detectors[static_cast<std::size_t>(i_candidate.pattern)]->getSquare()
+                                       : _analysis->getSquare(i_candidate.square);
+        VoTrack::VoARTransMatResult pose;
+        try {
+            if (i_candidate.square < 0) {
+                _detectors[static_cast<std::size_t>(i_candidate.pattern)]->getPose(&pose);
+            } else {
+                _pose->computePose(square, i_candidate.direction, _options.marker_width, &pose);
+            }
+        } catch (const VoTrack::VoARException&) {
+            // Degenerate geometry: a square without a pose is not reported.
+            return;
+        }
+        Detection detection;
+        detection.pattern = i_candidate.pattern;
+        detection.confidence = i_candidate.confidence;
+        // The pose reads "no direction" (-1) as direction 3; say so.
+        detection.direction = ((i_candidate.direction % 4) + 4) % 4;
+        const double rows[3][4] = {{pose.m00, pose.m01, pose.m02, pose.m03},
+                                   {pose.m10, pose.m11, pose.m12, pose.m13},
+                                   {pose.m20, pose.m21, pose.m22, pose.m23}};
+        for (int r = 0; r < 3; r++) {
+            detection.rotation[r] = {rows[r][0], rows[r][1], rows[r][2]};
+            detection.translation[r] = rows[r][3];
+        }
+        fillCorners(*square, &detection);
+        _detections.push_back(detection);
+    }
+
+    // Corners in observed pixels, and the reprojection error of the pose
+    // against the square's ideal corners.
+    void fillCorners(const VoARSquare& i_square, Detection* io_detection) const
+    {
+        const double half = _options.marker_width / 2.0;
+        // Marker vertices 0 to 3 in the marker frame (z = 0).
+        const double vertices[4][2] = {{-half, half}, {half, half}, {half, -half}, {-half, -half}};
+        double m[12];
+        _param->getProjectionMatrix()->getValue(m);
+        double squared = 0.0;
+        for (int i = 0; i < 4; i++) {
+            const double* ideal = i_square.ideal_vertices[(i + 4 - io_detection->direction) % 4];
+            const VoTrack::TVoARDoublePoint_t point{ideal[0], ideal[1]};
+            VoTrack::TVoARDoublePoint_t observed;
+            _param->getDistortionFactor()->ideal2Observ(&point, &observed);
+            io_detection->corners[i] = {observed.x, observed.y};
+            double camera_point[3];
+            for (int r = 0; r < 3; r++) {
+                camera_point[r] = io_detection->rotation[r][0] * vertices[i][0] +
+                                  io_detection->rotation[r][1] * vertices[i][1] + io_detection->translation[r];
+            }
+            double projected[3];
+            for (int r = 0; r < 3; r++) {
+                projected[r] = m[4 * r] * camera_point[0] + m[4 * r + 1] * camera_point[1] +
+                               m[4 * r + 2] * camera_point[2] + m[4 * r + 3];
+            }
+            const double dx = projected[0] / projected[2] - ideal[0];
+            const double dy = projected[1] / projected[2] - ideal[1];
+            squared += dx * dx + dy * dy;
+        }
+        io_detection->reprojection_error = std::sqrt(squared / 4.0);
+    }
+
+    Camera _base_camera;
+    Camera _camera;
+    std::vector<Pattern> _patterns;
+    TrackerOptions _options;
+    // Declared before what borrows them.
+    std::unique_ptr<VoTrack::VoARParam> _param;
+    std::unique_ptr<VoTrack::VoARFrameAnalysis> _analysis;
+    std::unique_ptr<VoTrack::VoARTransMat> _pose;
+    std::unique_ptr<FrameInput> _input;
+    // The plug-in's way: one detector per pattern sharing the analysis.
+    std::vector<std::unique_ptr<VoTrack::VoARSingleDetectMarker>> _detectors;
+    std::vector<VoTrack::VoARSingleDetectMarker*> _detector_list;
+    // The default way: each pattern's code and its grid in the analysis.
+    std::vector<std::unique_ptr<VoTrack::VoARCode>> _codes;
+    std::vector<int32_t> _grids;
+    std::vector<double> _best;
+    std::vector<TCandidate> _candidates;
+    std::vector<Detection> _detections;
+};
+
+Tracker::Tracker(const Camera& i_camera, std::vector<Pattern> i_patterns, const TrackerOptions& i_options)
+    : _impl(std::make_unique<Impl>(i_camera, std::move(i_patterns), i_options))
+{
+}
+
+Tracker::~Tracker() = default;
+Tracker::Tracker(Tracker&& io_other) noexcept = default;
+Tracker& Tracker::operator=(Tracker&& io_other) noexcept = default;
+
+const std::vector<Detection>& Tracker::track(const ImageView& i_frame)
+{
+    return _impl->track(i_frame);
+}
+
+void Tracker::prepare(int32_t i_width, int32_t i_height)
+{
+    _impl->prepare(i_width, i_height);
+}
+
+const std::vector<double>& Tracker::bestConfidences() const
+{
+    return _impl->bestConfidences();
+}
+
+const Camera& Tracker::camera() const
+{
+    return _impl->camera();
+}
+
+const std::vector<Pattern>& Tracker::patterns() const
+{
+    return _impl->patterns();
+}
+
+const TrackerOptions& Tracker::options() const
+{
+    return _impl->options();
+}
+
+}  // namespace markeye
