@@ -59,6 +59,10 @@ public:
     // The file's path, "built-in 640 x 480", or the name given.
     const std::string& name() const { return _name; }
 
+    // The same camera with another lens distortion. Throws Error for a value
+    // that is not finite or a scale of 0.
+    Camera withDistortion(const Distortion& i_distortion) const;
+
     // Whether frames of this size have the camera's proportions, so that the
     // camera can be rescaled to them.
     bool fits(int32_t i_width, int32_t i_height) const;

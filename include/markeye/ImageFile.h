@@ -16,6 +16,10 @@ namespace markeye {
 constexpr int32_t MAX_IMAGE_SIDE = 16384;
 constexpr int64_t MAX_IMAGE_PIXELS = int64_t(1) << 26;
 
+// Throws Error naming i_name for a picture size no reader accepts: empty, or
+// beyond MAX_IMAGE_SIDE or MAX_IMAGE_PIXELS.
+void checkImageSize(int64_t i_width, int64_t i_height, const std::string& i_name);
+
 // A PNG, JPEG, or binary or plain PPM/PGM picture, told apart by its first
 // bytes, not its name, as BGRX pixels (the fourth byte 255). Grey, palette
 // and 16-bit pictures are read; a transparent one is laid on white. Throws

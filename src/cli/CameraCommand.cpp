@@ -1,15 +1,16 @@
 #include "CameraCommand.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
-#include "CameraFile.h"
 #include "CliArgs.h"
 #include "CliError.h"
 #include "CliParse.h"
 #include "CliVerbs.h"
+#include "markeye/Camera.h"
 
 namespace Markeye {
 
@@ -38,7 +39,7 @@ std::string requireValue(const CliArgs& i_args, const std::string& i_name)
     return *value;
 }
 
-VoTrack::TVoARParamFileRecord makeRecord(const CliArgs& i_args)
+markeye::Camera makeCamera(const CliArgs& i_args, const std::string& i_name)
 {
     const TFrameSize size = parseSize("--size", requireValue(i_args, "--size"));
     double fx = 0.0;
@@ -63,12 +64,8 @@ VoTrack::TVoARParamFileRecord makeRecord(const CliArgs& i_args)
     if (distortion[3] == 0.0) {
         throw CliError("--distortion: the scale must not be zero");
     }
-    const VoTrack::TVoARParamFileRecord record{
-        size.width,
-        size.height,
-        {fx, 0.0, center[0], 0.0, 0.0, fy, center[1], 0.0, 0.0, 0.0, 1.0, 0.0},
-        {distortion[0], distortion[1], distortion[2], distortion[3]}};
-    return record;
+    return markeye::Camera::fromIntrinsics(size.width, size.height, fx, fy, center[0], center[1], i_name)
+        .withDistortion({distortion[0], distortion[1], distortion[2], distortion[3]});
 }
 
 int make(int i_argc, char** i_argv)
@@ -83,39 +80,37 @@ int make(int i_argc, char** i_argv)
     if (!args.positional().empty()) {
         throw UsageError("unexpected argument " + args.positional().front());
     }
-    const VoTrack::TVoARParamFileRecord record = makeRecord(args);
     const std::string path = requireValue(args, "-o");
-    CameraFile::save(path, record);
-    std::cerr << "wrote " << path << " (" << record.x_size << " x " << record.y_size << ")\n";
+    const markeye::Camera camera = makeCamera(args, path);
+    camera.save(path);
+    std::cerr << "wrote " << path << " (" << camera.width() << " x " << camera.height() << ")\n";
     return 0;
 }
 
 // Horizontal and vertical field of view in degrees, from the principal point
 // to each image edge.
-void printFieldOfView(const VoTrack::VoARParam& i_param)
+void printFieldOfView(const markeye::Camera& i_camera)
 {
-    const VoTrack::VoARPerspectiveProjectionMatrix& p = *i_param.getProjectionMatrix();
-    const VoTrack::TVoARIntSize& size = *i_param.getScreenSize();
-    const double horizontal = std::atan(p.m02 / p.m00) + std::atan((size.w - p.m02) / p.m00);
-    const double vertical = std::atan(p.m12 / p.m11) + std::atan((size.h - p.m12) / p.m11);
+    const double horizontal =
+        std::atan(i_camera.cx() / i_camera.fx()) + std::atan((i_camera.width() - i_camera.cx()) / i_camera.fx());
+    const double vertical =
+        std::atan(i_camera.cy() / i_camera.fy()) + std::atan((i_camera.height() - i_camera.cy()) / i_camera.fy());
     std::printf("field of view: %.2f x %.2f degrees\n", horizontal * RAD_TO_DEG, vertical * RAD_TO_DEG);
 }
 
-void printCamera(const std::string& i_name, const VoTrack::VoARParam& i_param)
+void printCamera(const std::string& i_name, const markeye::Camera& i_camera)
 {
-    const VoTrack::TVoARIntSize& size = *i_param.getScreenSize();
-    double m[12];
-    i_param.getProjectionMatrix()->getValue(m);
-    double d[4];
-    static_cast<const VoTrack::VoARCameraDistortionFactor*>(i_param.getDistortionFactor())->getValue(d);
+    const std::array<double, 12>& m = i_camera.projection();
+    const markeye::Distortion& d = i_camera.distortion();
     std::printf("camera: %s\n", i_name.c_str());
-    std::printf("size: %d x %d\n", size.w, size.h);
+    std::printf("size: %d x %d\n", i_camera.width(), i_camera.height());
     std::printf("projection matrix:\n");
     for (int row = 0; row < 3; row++) {
         std::printf("  %12.6f %12.6f %12.6f %12.6f\n", m[row * 4], m[row * 4 + 1], m[row * 4 + 2], m[row * 4 + 3]);
     }
-    std::printf("distortion: centre (%.6f, %.6f), coefficient %.6f, scale %.6f\n", d[0], d[1], d[2], d[3]);
-    printFieldOfView(i_param);
+    std::printf("distortion: centre (%.6f, %.6f), coefficient %.6f, scale %.6f\n", d.centre_x, d.centre_y,
+                d.coefficient, d.scale);
+    printFieldOfView(i_camera);
 }
 
 int show(int i_argc, char** i_argv)
@@ -129,16 +124,15 @@ int show(int i_argc, char** i_argv)
     if (args.positional().size() > 1) {
         throw UsageError("camera show takes one FILE");
     }
-    const std::string path = args.positional().empty() ? std::string() : args.positional().front();
-    VoTrack::VoARParam param;
-    CameraFile::load(path, &param);
-    std::string name = CameraFile::displayName(path);
+    markeye::Camera camera = args.positional().empty() ? markeye::Camera::builtin(640, 480)
+                                                       : markeye::Camera::fromFile(args.positional().front());
+    std::string name = camera.name();
     if (args.has("--size")) {
         const TFrameSize size = parseSize("--size", *args.value("--size"));
-        param.changeScreenSize(size.width, size.height);
+        camera = camera.rescaled(size.width, size.height);
         name += ", rescaled";
     }
-    printCamera(name, param);
+    printCamera(name, camera);
     return 0;
 }
 

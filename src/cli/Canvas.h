@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "BgraImage.h"
+#include "markeye/Image.h"
 
 namespace Markeye {
 
@@ -14,13 +14,13 @@ struct TColour
     uint8_t blue;
 };
 
-// Draws lines, discs, boxes and text into a BgraImage it borrows. Positions
+// Draws lines, discs, boxes and text into a markeye::Image it borrows. Positions
 // are pixel coordinates (pixel (x, y) centred on (x, y)); whatever falls
 // outside the image, or is not a finite number, is left out.
 class Canvas
 {
 public:
-    explicit Canvas(BgraImage* io_image) : _image(io_image) {}
+    explicit Canvas(markeye::Image* io_image) : _image(io_image) {}
 
     // A segment i_width pixels wide with round ends.
     void line(double i_x0, double i_y0, double i_x1, double i_y1, double i_width, const TColour& i_colour);
@@ -38,7 +38,7 @@ public:
 private:
     void plot(int32_t i_x, int32_t i_y, const TColour& i_colour);
 
-    BgraImage* _image;
+    markeye::Image* _image;
 };
 
 }  // namespace Markeye

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "BuiltinMarkers.h"
-#include "CameraFile.h"
 #include "Canvas.h"
 #include "CliArgs.h"
 #include "CliError.h"
@@ -23,10 +22,10 @@
 #include "DemoScene.h"
 #include "FileUtil.h"
 #include "MarkerPose.h"
-#include "MarkerTracker.h"
 #include "Overlay.h"
-#include "PngFile.h"
 #include "SceneRenderer.h"
+#include "TrackSession.h"
+#include "markeye/ImageFile.h"
 
 namespace Markeye {
 
@@ -96,8 +95,8 @@ double worstCornerError(const TMarkerReport& i_marker, const TMarkerTruth& i_tru
 {
     double worst = 0.0;
     for (int i = 0; i < 4; i++) {
-        worst = std::max(worst, std::hypot(i_marker.corners[i].x - i_truth.observed_corners[i].x,
-                                           i_marker.corners[i].y - i_truth.observed_corners[i].y));
+        worst = std::max(worst, std::hypot(i_marker.corners[i][0] - i_truth.observed_corners[i].x,
+                                           i_marker.corners[i][1] - i_truth.observed_corners[i].y));
     }
     return worst;
 }
@@ -151,13 +150,62 @@ void printRow(const std::string& i_name, const TPatternScore& i_score)
                 meanAndWorst(i_score.translation).c_str());
 }
 
+RenderCamera renderCamera(const markeye::Camera& i_camera)
+{
+    const markeye::Distortion& d = i_camera.distortion();
+    const double distortion[4] = {d.centre_x, d.centre_y, d.coefficient, d.scale};
+    return RenderCamera(i_camera.width(), i_camera.height(), i_camera.projection().data(), distortion);
+}
+
+// The image reduced by a whole factor, each pixel the mean of a factor x
+// factor block (a partial block at the edges is left out).
+markeye::Image shrunk(const markeye::Image& i_image, int32_t i_factor)
+{
+    markeye::Image small(std::max(1, i_image.width() / i_factor), std::max(1, i_image.height() / i_factor),
+                         markeye::PixelFormat::BGRX, 255);
+    const int32_t count = i_factor * i_factor;
+    for (int32_t y = 0; y < small.height(); y++) {
+        for (int32_t x = 0; x < small.width(); x++) {
+            int32_t sums[3] = {0, 0, 0};
+            for (int32_t dy = 0; dy < i_factor; dy++) {
+                for (int32_t dx = 0; dx < i_factor; dx++) {
+                    const uint8_t* source = i_image.pixel(std::min(i_image.width() - 1, x * i_factor + dx),
+                                                          std::min(i_image.height() - 1, y * i_factor + dy));
+                    for (int c = 0; c < 3; c++) {
+                        sums[c] += source[c];
+                    }
+                }
+            }
+            uint8_t* target = small.pixel(x, y);
+            for (int c = 0; c < 3; c++) {
+                target[c] = static_cast<uint8_t>((sums[c] + count / 2) / count);
+            }
+        }
+    }
+    return small;
+}
+
+// Copies i_source into io_target with its top-left pixel at (i_x, i_y);
+// what falls outside is left out.
+void paste(const markeye::Image& i_source, int32_t i_x, int32_t i_y, markeye::Image* io_target)
+{
+    const int32_t x0 = std::max(0, i_x);
+    const int32_t x1 = std::min(io_target->width(), i_x + i_source.width());
+    if (x0 >= x1) {
+        return;
+    }
+    for (int32_t y = std::max(0, i_y); y < std::min(io_target->height(), i_y + i_source.height()); y++) {
+        std::memcpy(io_target->pixel(x0, y), i_source.pixel(x0 - i_x, y - i_y), 4 * static_cast<size_t>(x1 - x0));
+    }
+}
+
 class DemoRun
 {
 public:
     DemoRun(int32_t i_frames, const std::string& i_folder)
         : _frames(i_frames), _folder(i_folder),
-          _tracker(CameraFile::loadRecord(""), PatternFile::builtins({16, 16}), MarkerTracker::DEFAULT_MIN_CONFIDENCE),
-          _renderer(RenderCamera::fromParam(_tracker.camera())), _scene(_renderer.getCamera()),
+          _tracker(std::nullopt, markeye::Pattern::builtins(), markeye::TrackerOptions()),
+          _renderer(renderCamera(_tracker.camera())), _scene(_renderer.getCamera()),
           _scores(_tracker.patterns().size())
     {
     }
@@ -172,7 +220,7 @@ public:
         if (!json) {
             throw CliError("cannot write " + FileUtil::join(_folder, "track.jsonl"));
         }
-        PngFile::write(FileUtil::join(_folder, "contact_sheet.png"), contactSheet());
+        markeye::writePng(FileUtil::join(_folder, "contact_sheet.png"), contactSheet().view());
         printSummary();
     }
 
@@ -180,25 +228,39 @@ private:
     TFrameReport renderAndTrack(int32_t i_frame)
     {
         _renderer.render(_scene.markers(i_frame, _frames), DemoScene::options(i_frame));
-        BgraImage frame(_renderer.getWidth(), _renderer.getHeight());
-        std::memcpy(frame.data(), _renderer.getFrame(), frame.byteCount());
-        PngFile::write(FileUtil::join(_folder, numbered("frame", i_frame)), frame);
+        markeye::Image frame(_renderer.getWidth(), _renderer.getHeight(), markeye::PixelFormat::BGRX);
+        std::memcpy(frame.data(), _renderer.getFrame(), static_cast<size_t>(frame.stride()) * frame.height());
+        markeye::writePng(FileUtil::join(_folder, numbered("frame", i_frame)), frame.view());
 
         TFrameReport report;
         report.frame = numbered("frame", i_frame);
         _tracker.track(frame, &report);
         _elapsed_ms.push_back(report.elapsed_ms);
-        const std::vector<TMarkerTruth>& truth = _renderer.getTruth();
-        for (size_t i = 0; i < report.markers.size(); i++) {
-            score(report.markers[i], i < truth.size() ? &truth[i] : nullptr, &_scores[i]);
-        }
-
-        Overlay::draw(_tracker.camera(), _tracker.patterns(), report.markers, &frame);
-        PngFile::write(FileUtil::join(_folder, numbered("overlay", i_frame)), frame);
+        scoreFrame(report);
+        Overlay::draw(_tracker.camera(), _tracker.patterns(), _tracker.options().marker_width, report.markers,
+                      &frame);
+        markeye::writePng(FileUtil::join(_folder, numbered("overlay", i_frame)), frame.view());
         if (isSheetFrame(i_frame)) {
             addTile(frame, i_frame);
         }
         return report;
+    }
+
+    // Marker k of the scene shows pattern k; a pattern's first entry is
+    // scored against it, any further copy found is a false one.
+    void scoreFrame(const TFrameReport& i_report)
+    {
+        const std::vector<TMarkerTruth>& truth = _renderer.getTruth();
+        std::vector<bool> scored(_scores.size(), false);
+        for (const TMarkerReport& marker : i_report.markers) {
+            const size_t p = static_cast<size_t>(marker.pattern);
+            if (scored[p]) {
+                _scores[p].false_found += marker.found;
+                continue;
+            }
+            scored[p] = true;
+            score(marker, p < truth.size() ? &truth[p] : nullptr, &_scores[p]);
+        }
     }
 
     bool isSheetFrame(int32_t i_frame) const
@@ -209,26 +271,26 @@ private:
         return k < tiles && int64_t(k) * _frames / tiles == i_frame;
     }
 
-    void addTile(const BgraImage& i_overlay, int32_t i_frame)
+    void addTile(const markeye::Image& i_overlay, int32_t i_frame)
     {
-        BgraImage tile = i_overlay.shrunk(SHEET_SHRINK);
+        markeye::Image tile = shrunk(i_overlay, SHEET_SHRINK);
         Canvas(&tile).label(3, 3, std::to_string(i_frame), 1, {255, 255, 255}, {0, 0, 0});
         _tiles.push_back(std::move(tile));
     }
 
-    BgraImage contactSheet() const
+    markeye::Image contactSheet() const
     {
         const int32_t tile_width = _tiles.front().width();
         const int32_t tile_height = _tiles.front().height();
         const int32_t columns = std::min<int32_t>(SHEET_COLUMNS, static_cast<int32_t>(_tiles.size()));
         const int32_t rows = (static_cast<int32_t>(_tiles.size()) + columns - 1) / columns;
-        BgraImage sheet(columns * (tile_width + SHEET_GAP) + SHEET_GAP, rows * (tile_height + SHEET_GAP) + SHEET_GAP,
-                        40);
+        markeye::Image sheet(columns * (tile_width + SHEET_GAP) + SHEET_GAP,
+                             rows * (tile_height + SHEET_GAP) + SHEET_GAP, markeye::PixelFormat::BGRX, 40);
         for (size_t i = 0; i < _tiles.size(); i++) {
             const int32_t column = static_cast<int32_t>(i) % columns;
             const int32_t row = static_cast<int32_t>(i) / columns;
-            sheet.paste(_tiles[i], SHEET_GAP + column * (tile_width + SHEET_GAP),
-                        SHEET_GAP + row * (tile_height + SHEET_GAP));
+            paste(_tiles[i], SHEET_GAP + column * (tile_width + SHEET_GAP),
+                  SHEET_GAP + row * (tile_height + SHEET_GAP), &sheet);
         }
         return sheet;
     }
@@ -242,7 +304,7 @@ private:
         printHeader();
         TPatternScore all;
         for (size_t i = 0; i < _scores.size(); i++) {
-            printRow(std::to_string(i) + " " + _tracker.patterns()[i].name, _scores[i]);
+            printRow(std::to_string(i) + " " + _tracker.patterns()[i].name(), _scores[i]);
             all.add(_scores[i]);
         }
         printRow("all", all);
@@ -254,12 +316,12 @@ private:
 
     int32_t _frames;
     std::string _folder;
-    MarkerTracker _tracker;
+    TrackSession _tracker;
     SceneRenderer _renderer;
     DemoScene _scene;
     std::vector<TPatternScore> _scores;
     std::vector<double> _elapsed_ms;
-    std::vector<BgraImage> _tiles;
+    std::vector<markeye::Image> _tiles;
 };
 
 }  // namespace

@@ -24,9 +24,8 @@ void writeMarker(const TMarkerReport& i_marker, JsonWriter* io_json)
         io_json->integer(i_marker.direction);
         io_json->key("corners");
         io_json->beginArray();
-        for (const VoTrack::TVoARDoublePoint_t& corner : i_marker.corners) {
-            const double xy[2] = {corner.x, corner.y};
-            io_json->numbers(xy, 2);
+        for (const std::array<double, 2>& corner : i_marker.corners) {
+            io_json->numbers(corner.data(), 2);
         }
         io_json->endArray();
         io_json->key("pose");

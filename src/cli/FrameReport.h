@@ -1,29 +1,30 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "TVoARDoublePoint_t.h"
-
 namespace Markeye {
 
-// What the tracker made of one pattern in one frame.
+// What the tracker made of one pattern in one frame: a marker found, or
+// the pattern not found (a pattern found several times has one per copy).
 struct TMarkerReport
 {
     // Index in load order.
     int32_t pattern = 0;
-    // A square was selected as the pattern's best match, however poor.
+    // The frame held a square the pattern could be matched with.
     bool selected = false;
-    // Selected, with a direction, and confidence at least the threshold.
+    // A marker of the pattern at the least confidence or above.
     bool found = false;
-    // 0.0 to 1.0; meaningful when selected.
+    // 0.0 to 1.0: the marker's, or the pattern's best over the frame's
+    // squares when not found; meaningful when selected.
     double confidence = 0.0;
-    // 0 to 3, or -1 when no direction matched; meaningful when selected.
+    // 0 to 3; meaningful when found.
     int32_t direction = -1;
     // When found: marker vertices 0 to 3 in observed pixels (x right, y
     // down), vertex 0 the upright picture's top-left.
-    VoTrack::TVoARDoublePoint_t corners[4] = {};
+    std::array<std::array<double, 2>, 4> corners = {};
     // When found: marker-to-camera rotation (columns 0 to 2) and translation
     // (column 3), in the unit of the marker width.
     double pose[3][4] = {};

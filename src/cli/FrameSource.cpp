@@ -3,20 +3,20 @@
 #include <cerrno>
 #include <cstring>
 
-#include "CliError.h"
-#include "ImageFile.h"
+#include "markeye/Error.h"
+#include "markeye/ImageFile.h"
 
 namespace Markeye {
 
-FrameSource::TStatus FileFrameSource::next(BgraImage* o_frame, std::string* o_name, std::string* o_error)
+FrameSource::TStatus FileFrameSource::next(markeye::Image* o_frame, std::string* o_name, std::string* o_error)
 {
     if (_next == _paths.size()) {
         return TStatus::END;
     }
     *o_name = _paths[_next++];
     try {
-        *o_frame = ImageFile::read(*o_name);
-    } catch (const CliError& e) {
+        *o_frame = markeye::readImage(*o_name);
+    } catch (const markeye::Error& e) {
         *o_error = e.what();
         return TStatus::UNREADABLE;
     }
@@ -26,18 +26,18 @@ FrameSource::TStatus FileFrameSource::next(BgraImage* o_frame, std::string* o_na
 RawFrameSource::RawFrameSource(FILE* i_stream, const std::string& i_stream_name, int32_t i_width, int32_t i_height)
     : _stream(i_stream), _stream_name(i_stream_name), _width(i_width), _height(i_height)
 {
-    BgraImage::checkSize(i_width, i_height, "--raw");
+    markeye::checkImageSize(i_width, i_height, "--raw");
 }
 
-FrameSource::TStatus RawFrameSource::next(BgraImage* o_frame, std::string* o_name, std::string* o_error)
+FrameSource::TStatus RawFrameSource::next(markeye::Image* o_frame, std::string* o_name, std::string* o_error)
 {
     if (_ended) {
         return TStatus::END;
     }
     if (o_frame->width() != _width || o_frame->height() != _height) {
-        *o_frame = BgraImage(_width, _height);
+        *o_frame = markeye::Image(_width, _height, markeye::PixelFormat::BGRX);
     }
-    const size_t wanted = o_frame->byteCount();
+    const size_t wanted = static_cast<size_t>(o_frame->stride()) * static_cast<size_t>(_height);
     const size_t got = std::fread(o_frame->data(), 1, wanted, _stream);
     if (got == wanted) {
         *o_name = std::to_string(_index++);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "BgraImage.h"
+#include "markeye/Image.h"
 
 namespace Markeye {
 
@@ -26,7 +26,7 @@ public:
     // FRAME: o_frame holds the next frame. UNREADABLE: o_error tells why in
     // one line naming the frame; the next call moves on. Both set o_name
     // (the path, or the index in the stream).
-    virtual TStatus next(BgraImage* o_frame, std::string* o_name, std::string* o_error) = 0;
+    virtual TStatus next(markeye::Image* o_frame, std::string* o_name, std::string* o_error) = 0;
 };
 
 // Picture files, in the order given.
@@ -35,7 +35,7 @@ class FileFrameSource : public FrameSource
 public:
     explicit FileFrameSource(std::vector<std::string> i_paths) : _paths(std::move(i_paths)) {}
     size_t total() const override { return _paths.size(); }
-    TStatus next(BgraImage* o_frame, std::string* o_name, std::string* o_error) override;
+    TStatus next(markeye::Image* o_frame, std::string* o_name, std::string* o_error) override;
 
 private:
     std::vector<std::string> _paths;
@@ -51,7 +51,7 @@ public:
     // Borrows i_stream; i_stream_name is used in messages.
     RawFrameSource(FILE* i_stream, const std::string& i_stream_name, int32_t i_width, int32_t i_height);
     size_t total() const override { return 0; }
-    TStatus next(BgraImage* o_frame, std::string* o_name, std::string* o_error) override;
+    TStatus next(markeye::Image* o_frame, std::string* o_name, std::string* o_error) override;
 
 private:
     FILE* _stream;

@@ -6,15 +6,14 @@
 #include <iostream>
 #include <string>
 
-#include "BuiltinMarkers.h"
 #include "Canvas.h"
 #include "CliArgs.h"
 #include "CliError.h"
 #include "CliParse.h"
-#include "ImageFile.h"
+#include "FileUtil.h"
 #include "MarkerPicture.h"
-#include "PatternFile.h"
-#include "PngFile.h"
+#include "markeye/ImageFile.h"
+#include "markeye/Pattern.h"
 
 namespace Markeye {
 
@@ -53,26 +52,14 @@ TMarkerSource sourceOf(const CliArgs& i_args)
     }
     if (i_args.has("--builtin")) {
         const std::string name = *i_args.value("--builtin");
-        const int32_t index = BuiltinMarkers::find(name.c_str());
-        if (index < 0) {
-            throw CliError("unknown built-in marker \"" + name + "\" (known: " + PatternFile::builtinNames() + ")");
-        }
-        return {name, BuiltinMarkers::picture(index)};
+        return {name, MarkerPicture::fromView(markeye::Pattern::builtinPicture(name).view())};
     }
     if (i_args.has("--pattern")) {
-        const TPattern pattern = PatternFile::loadAnySize(*i_args.value("--pattern"));
-        return {pattern.name, PatternFile::directionPicture(pattern, 0)};
+        const markeye::Pattern pattern = markeye::Pattern::fromFile(*i_args.value("--pattern"));
+        return {pattern.name(), MarkerPicture::fromView(pattern.picture(0).view())};
     }
     const std::string& path = i_args.positional().front();
-    const BgraImage image = ImageFile::read(path);
-    MarkerPicture picture(image.width(), image.height());
-    for (int32_t y = 0; y < image.height(); y++) {
-        for (int32_t x = 0; x < image.width(); x++) {
-            const uint8_t* bgra = image.pixel(x, y);
-            picture.setPixel(x, y, bgra[2], bgra[1], bgra[0]);
-        }
-    }
-    return {PatternFile::stem(path), picture};
+    return {FileUtil::stem(path), MarkerPicture::fromView(markeye::readImage(path).view())};
 }
 
 std::string number(double i_value)
@@ -83,7 +70,7 @@ std::string number(double i_value)
 }
 
 // The marker of i_side pixels with its top-left at (i_left, i_top).
-void drawMarker(const MarkerPicture& i_picture, int32_t i_left, int32_t i_top, int32_t i_side, BgraImage* io_page)
+void drawMarker(const MarkerPicture& i_picture, int32_t i_left, int32_t i_top, int32_t i_side, markeye::Image* io_page)
 {
     Canvas(io_page).box(i_left, i_top, i_side, i_side, {0, 0, 0});
     const int32_t inset = (i_side + 2) / 4;
@@ -112,10 +99,10 @@ int run(const CliArgs& i_args)
     }
     const double side_px = std::round(size_mm / MM_PER_INCH * dpi);
     // The page adds an eighth of the side on each side and the label.
-    if (side_px < MIN_SIDE_PX || side_px > BgraImage::MAX_SIDE / 2) {
+    if (side_px < MIN_SIDE_PX || side_px > markeye::MAX_IMAGE_SIDE / 2) {
         throw CliError("a marker of " + number(size_mm) + " mm at " + number(dpi) + " dpi would be " + number(side_px) +
                        " pixels wide; choose a size from " + std::to_string(MIN_SIDE_PX) + " to " +
-                       std::to_string(BgraImage::MAX_SIDE / 2) + " pixels");
+                       std::to_string(markeye::MAX_IMAGE_SIDE / 2) + " pixels");
     }
     const TMarkerSource source = sourceOf(i_args);
     const int32_t side = static_cast<int32_t>(side_px);
@@ -123,10 +110,11 @@ int run(const CliArgs& i_args)
     const int32_t margin = std::max(4, side / 8);
     const int32_t scale = std::max(1, side / 170);
     const std::string label = source.name + " - " + number(size_mm) + " mm";
-    BgraImage page(side + 2 * margin, side + 2 * margin + Canvas::textHeight(scale) + margin / 2, 255);
+    markeye::Image page(side + 2 * margin, side + 2 * margin + Canvas::textHeight(scale) + margin / 2,
+                        markeye::PixelFormat::BGRX, 255);
     drawMarker(source.picture, margin, margin, side, &page);
     Canvas(&page).text(margin, side + margin + margin / 2, label, scale, {0, 0, 0});
-    PngFile::write(*path, page, dpi);
+    markeye::writePng(*path, page.view(), dpi);
     std::cerr << "wrote " << *path << " (" << source.name << ", " << side << " x " << side << " pixels, "
               << number(size_mm) << " mm at " << number(dpi) << " dpi)\n";
     return 0;

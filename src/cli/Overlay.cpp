@@ -1,11 +1,11 @@
 #include "Overlay.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 
 #include "Canvas.h"
-#include "MarkerTracker.h"
 
 namespace Markeye {
 
@@ -19,56 +19,57 @@ const TColour LABEL_BACKGROUND = {0, 0, 0};
 
 // Where a point given in marker coordinates appears in the frame; false for
 // a point not in front of the camera.
-bool project(const VoTrack::VoARParam& i_camera, const TMarkerReport& i_marker, const double* i_point,
-             VoTrack::TVoARDoublePoint_t* o_observed)
+bool project(const markeye::Camera& i_camera, const TMarkerReport& i_marker, const double* i_point,
+             std::array<double, 2>* o_observed)
 {
     double camera_point[3];
     for (int row = 0; row < 3; row++) {
         const double* pose = i_marker.pose[row];
         camera_point[row] = pose[0] * i_point[0] + pose[1] * i_point[1] + pose[2] * i_point[2] + pose[3];
     }
-    const VoTrack::VoARPerspectiveProjectionMatrix& p = *i_camera.getProjectionMatrix();
-    const double x = p.m00 * camera_point[0] + p.m01 * camera_point[1] + p.m02 * camera_point[2] + p.m03;
-    const double y = p.m10 * camera_point[0] + p.m11 * camera_point[1] + p.m12 * camera_point[2] + p.m13;
-    const double w = p.m20 * camera_point[0] + p.m21 * camera_point[1] + p.m22 * camera_point[2] + p.m23;
-    if (!(w > 0.0)) {
+    const std::array<double, 12>& p = i_camera.projection();
+    double image[3];
+    for (int row = 0; row < 3; row++) {
+        image[row] = p[4 * row] * camera_point[0] + p[4 * row + 1] * camera_point[1] +
+                     p[4 * row + 2] * camera_point[2] + p[4 * row + 3];
+    }
+    if (!(image[2] > 0.0)) {
         return false;
     }
-    const VoTrack::TVoARDoublePoint_t ideal{x / w, y / w};
-    i_camera.getDistortionFactor()->ideal2Observ(&ideal, o_observed);
+    *o_observed = i_camera.idealToObserved(image[0] / image[2], image[1] / image[2]);
     return true;
 }
 
-void drawAxes(const VoTrack::VoARParam& i_camera, const TMarkerReport& i_marker, double i_width, Canvas* io_canvas)
+void drawAxes(const markeye::Camera& i_camera, const TMarkerReport& i_marker, double i_length, double i_width,
+              Canvas* io_canvas)
 {
     const double origin[3] = {0.0, 0.0, 0.0};
-    VoTrack::TVoARDoublePoint_t centre;
+    std::array<double, 2> centre;
     if (!project(i_camera, i_marker, origin, &centre)) {
         return;
     }
-    const double length = MarkerTracker::MARKER_WIDTH / 2.0;
     for (int axis = 0; axis < 3; axis++) {
         double tip[3] = {0.0, 0.0, 0.0};
-        tip[axis] = length;
-        VoTrack::TVoARDoublePoint_t end;
+        tip[axis] = i_length;
+        std::array<double, 2> end;
         if (project(i_camera, i_marker, tip, &end)) {
-            io_canvas->line(centre.x, centre.y, end.x, end.y, i_width, AXIS_COLOURS[axis]);
+            io_canvas->line(centre[0], centre[1], end[0], end[1], i_width, AXIS_COLOURS[axis]);
         }
     }
 }
 
-std::string labelOf(const std::vector<TPattern>& i_patterns, const TMarkerReport& i_marker)
+std::string labelOf(const std::vector<markeye::Pattern>& i_patterns, const TMarkerReport& i_marker)
 {
     char confidence[16];
     std::snprintf(confidence, sizeof confidence, "%.2f", i_marker.confidence);
-    return std::to_string(i_marker.pattern) + " " + i_patterns.at(static_cast<size_t>(i_marker.pattern)).name + " " +
+    return std::to_string(i_marker.pattern) + " " + i_patterns.at(static_cast<size_t>(i_marker.pattern)).name() + " " +
            confidence;
 }
 
 }  // namespace
 
-void Overlay::draw(const VoTrack::VoARParam& i_camera, const std::vector<TPattern>& i_patterns,
-                   const std::vector<TMarkerReport>& i_markers, BgraImage* io_frame)
+void Overlay::draw(const markeye::Camera& i_camera, const std::vector<markeye::Pattern>& i_patterns,
+                   double i_marker_width, const std::vector<TMarkerReport>& i_markers, markeye::Image* io_frame)
 {
     // Lines and text grow with the frame so that they stay visible.
     const int32_t scale = std::max(1, io_frame->width() / 320);
@@ -79,23 +80,23 @@ void Overlay::draw(const VoTrack::VoARParam& i_camera, const std::vector<TPatter
             continue;
         }
         for (int i = 0; i < 4; i++) {
-            const VoTrack::TVoARDoublePoint_t& from = marker.corners[i];
-            const VoTrack::TVoARDoublePoint_t& to = marker.corners[(i + 1) % 4];
-            canvas.line(from.x, from.y, to.x, to.y, width, OUTLINE);
+            const std::array<double, 2>& from = marker.corners[i];
+            const std::array<double, 2>& to = marker.corners[(i + 1) % 4];
+            canvas.line(from[0], from[1], to[0], to[1], width, OUTLINE);
         }
-        drawAxes(i_camera, marker, width, &canvas);
-        canvas.disc(marker.corners[0].x, marker.corners[0].y, 2.0 * width, VERTEX_ZERO);
+        drawAxes(i_camera, marker, i_marker_width / 2.0, width, &canvas);
+        canvas.disc(marker.corners[0][0], marker.corners[0][1], 2.0 * width, VERTEX_ZERO);
     }
     // Labels last, over every outline; above the marker's highest vertex.
     for (const TMarkerReport& marker : i_markers) {
         if (!marker.found) {
             continue;
         }
-        double left = marker.corners[0].x;
-        double top = marker.corners[0].y;
-        for (const VoTrack::TVoARDoublePoint_t& corner : marker.corners) {
-            left = std::min(left, corner.x);
-            top = std::min(top, corner.y);
+        double left = marker.corners[0][0];
+        double top = marker.corners[0][1];
+        for (const std::array<double, 2>& corner : marker.corners) {
+            left = std::min(left, corner[0]);
+            top = std::min(top, corner[1]);
         }
         const std::string text = labelOf(i_patterns, marker);
         const int32_t x = std::clamp(static_cast<int32_t>(std::lround(left)), scale,

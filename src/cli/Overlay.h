@@ -2,10 +2,8 @@
 
 #include <vector>
 
-#include "BgraImage.h"
 #include "FrameReport.h"
-#include "PatternFile.h"
-#include "VoARParam.h"
+#include "markeye/markeye.h"
 
 namespace Markeye {
 
@@ -16,10 +14,10 @@ namespace Markeye {
 class Overlay
 {
 public:
-    // i_camera is the camera rescaled for this frame; i_patterns names the
-    // pattern numbers of i_markers.
-    static void draw(const VoTrack::VoARParam& i_camera, const std::vector<TPattern>& i_patterns,
-                     const std::vector<TMarkerReport>& i_markers, BgraImage* io_frame);
+    // i_camera is the camera for this frame; i_patterns names the pattern
+    // numbers of i_markers, whose poses are in the unit of i_marker_width.
+    static void draw(const markeye::Camera& i_camera, const std::vector<markeye::Pattern>& i_patterns,
+                     double i_marker_width, const std::vector<TMarkerReport>& i_markers, markeye::Image* io_frame);
 };
 
 }  // namespace Markeye

@@ -6,16 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "BuiltinMarkers.h"
 #include "Canvas.h"
 #include "CliArgs.h"
 #include "CliError.h"
 #include "CliParse.h"
 #include "CliVerbs.h"
-#include "ImageFile.h"
-#include "MarkerPatternMaker.h"
-#include "PatternFile.h"
-#include "PngFile.h"
+#include "markeye/ImageFile.h"
+#include "markeye/Pattern.h"
 
 namespace Markeye {
 
@@ -46,16 +43,11 @@ constexpr int BLOCK_GAP = 3;
 // A border region whose mean brightness is above this is not a marker border.
 constexpr double BORDER_MAX_BRIGHTNESS = 128.0;
 
-MarkerPicture toPicture(const BgraImage& i_image, int32_t i_x0, int32_t i_y0, int32_t i_x1, int32_t i_y1)
+// The part of i_image from (i_x0, i_y0) up to (i_x1, i_y1), in place.
+markeye::ImageView region(const markeye::Image& i_image, int32_t i_x0, int32_t i_y0, int32_t i_x1, int32_t i_y1)
 {
-    MarkerPicture picture(i_x1 - i_x0, i_y1 - i_y0);
-    for (int32_t y = i_y0; y < i_y1; y++) {
-        for (int32_t x = i_x0; x < i_x1; x++) {
-            const uint8_t* bgra = i_image.pixel(x, y);
-            picture.setPixel(x - i_x0, y - i_y0, bgra[2], bgra[1], bgra[0]);
-        }
-    }
-    return picture;
+    return markeye::ImageView{i_image.pixel(i_x0, i_y0), i_x1 - i_x0, i_y1 - i_y0, i_image.stride(),
+                              i_image.format()};
 }
 
 double brightness(const uint8_t* i_bgra)
@@ -65,7 +57,7 @@ double brightness(const uint8_t* i_bgra)
 
 // The central half of a picture of a whole marker, after checking that what
 // is cut away is dark.
-MarkerPicture cutBorder(const BgraImage& i_image, const std::string& i_path)
+markeye::ImageView cutBorder(const markeye::Image& i_image, const std::string& i_path)
 {
     const int32_t w = i_image.width();
     const int32_t h = i_image.height();
@@ -94,28 +86,23 @@ MarkerPicture cutBorder(const BgraImage& i_image, const std::string& i_path)
         throw CliError(i_path + ": the outer quarter is not a black border (mean brightness " + text +
                        " of 255); crop the picture to the marker's outer edge, or leave out --with-border");
     }
-    return toPicture(i_image, x0, y0, x1, y1);
+    return region(i_image, x0, y0, x1, y1);
 }
 
-MarkerPicture pictureToMake(const CliArgs& i_args)
+markeye::Pattern patternToMake(const CliArgs& i_args, const TFrameSize& i_grid)
 {
     const std::optional<std::string> builtin = i_args.value("--builtin");
     if (i_args.positional().size() + (builtin ? 1 : 0) != 1) {
         throw UsageError("pattern make needs one PICTURE or --builtin NAME");
     }
     if (builtin) {
-        const int32_t index = BuiltinMarkers::find(builtin->c_str());
-        if (index < 0) {
-            throw CliError("unknown built-in marker \"" + *builtin + "\" (known: " + PatternFile::builtinNames() + ")");
-        }
-        return BuiltinMarkers::picture(index);
+        return markeye::Pattern::builtin(*builtin, i_grid.width, i_grid.height);
     }
     const std::string& path = i_args.positional().front();
-    const BgraImage image = ImageFile::read(path);
-    if (i_args.has("--with-border")) {
-        return cutBorder(image, path);
-    }
-    return toPicture(image, 0, 0, image.width(), image.height());
+    const markeye::Image image = markeye::readImage(path);
+    const markeye::ImageView picture =
+        i_args.has("--with-border") ? cutBorder(image, path) : region(image, 0, 0, image.width(), image.height());
+    return markeye::Pattern::fromPicture(picture, i_grid.width, i_grid.height, path);
 }
 
 int make(int i_argc, char** i_argv)
@@ -131,14 +118,7 @@ int make(int i_argc, char** i_argv)
         throw UsageError("pattern make needs -o FILE");
     }
     const TFrameSize grid = parseGrid("--size", args.value("--size").value_or("16"));
-    const MarkerPicture picture = pictureToMake(args);
-    std::vector<int32_t> numbers;
-    MarkerPatternMaker::makeNumbers(picture, grid.width, grid.height, &numbers);
-    try {
-        MarkerPatternMaker::writeFile(*path, numbers, grid.width, grid.height);
-    } catch (const std::runtime_error& e) {
-        throw CliError(e.what());
-    }
+    patternToMake(args, grid).save(*path);
     std::cerr << "wrote " << *path << " (" << grid.width << " x " << grid.height << ")\n";
     return 0;
 }
@@ -156,14 +136,14 @@ void printLine(std::string i_line)
     std::printf("%s\n", i_line.c_str());
 }
 
-void printBlocks(const TPattern& i_pattern)
+void printBlocks(const markeye::Pattern& i_pattern)
 {
-    const int32_t w = i_pattern.grid.width;
+    const int32_t w = i_pattern.gridWidth();
     const int32_t block_width = CHARACTERS_PER_CELL * w;
     const int per_line = std::clamp((TEXT_WIDTH + BLOCK_GAP) / (block_width + BLOCK_GAP), 1, 4);
-    std::vector<MarkerPicture> blocks;
+    std::vector<markeye::Image> blocks;
     for (int32_t d = 0; d < 4; d++) {
-        blocks.push_back(PatternFile::directionPicture(i_pattern, d));
+        blocks.push_back(i_pattern.picture(d));
     }
     const std::string gap(BLOCK_GAP, ' ');
     for (int first = 0; first < 4; first += per_line) {
@@ -175,12 +155,12 @@ void printBlocks(const TPattern& i_pattern)
             header += title + gap;
         }
         printLine(header);
-        for (int32_t y = 0; y < i_pattern.grid.height; y++) {
+        for (int32_t y = 0; y < i_pattern.gridHeight(); y++) {
             std::string line;
             for (int d = first; d < last; d++) {
                 for (int32_t x = 0; x < w; x++) {
                     line.append(CHARACTERS_PER_CELL,
-                                RAMP[darknessLevel(blocks[static_cast<size_t>(d)].getPixel(x, y))]);
+                                RAMP[darknessLevel(blocks[static_cast<size_t>(d)].pixel(x, y))]);
                 }
                 line += gap;
             }
@@ -190,28 +170,38 @@ void printBlocks(const TPattern& i_pattern)
     }
 }
 
-void drawBlocks(const TPattern& i_pattern, const std::string& i_path)
+void drawBlocks(const markeye::Pattern& i_pattern, const std::string& i_path)
 {
     // Cells of at least 8 pixels, blocks at least 128 pixels wide.
-    const int32_t cell = std::max(8, 128 / std::max(i_pattern.grid.width, i_pattern.grid.height));
+    const int32_t cell = std::max(8, 128 / std::max(i_pattern.gridWidth(), i_pattern.gridHeight()));
     const int32_t gap = 16;
-    const int32_t block_width = cell * i_pattern.grid.width;
-    const int32_t block_height = cell * i_pattern.grid.height;
+    const int32_t block_width = cell * i_pattern.gridWidth();
+    const int32_t block_height = cell * i_pattern.gridHeight();
     const int32_t header = Canvas::textHeight(1) + 6;
-    BgraImage sheet(4 * block_width + 5 * gap, block_height + 2 * gap + header, 160);
+    markeye::Image sheet(4 * block_width + 5 * gap, block_height + 2 * gap + header, markeye::PixelFormat::BGRX, 160);
     Canvas canvas(&sheet);
     for (int32_t d = 0; d < 4; d++) {
-        const MarkerPicture block = PatternFile::directionPicture(i_pattern, d);
+        const markeye::Image block = i_pattern.picture(d);
         const int32_t left = gap + d * (block_width + gap);
         canvas.text(left, gap, "direction " + std::to_string(d), 1, {0, 0, 0});
-        for (int32_t y = 0; y < i_pattern.grid.height; y++) {
-            for (int32_t x = 0; x < i_pattern.grid.width; x++) {
-                const uint8_t* rgb = block.getPixel(x, y);
+        for (int32_t y = 0; y < i_pattern.gridHeight(); y++) {
+            for (int32_t x = 0; x < i_pattern.gridWidth(); x++) {
+                const uint8_t* rgb = block.pixel(x, y);
                 canvas.box(left + x * cell, gap + header + y * cell, cell, cell, {rgb[0], rgb[1], rgb[2]});
             }
         }
     }
-    PngFile::write(i_path, sheet);
+    markeye::writePng(i_path, sheet.view());
+}
+
+// The grid is --size, or told by the count of numbers.
+markeye::Pattern patternToShow(const std::string& i_path, const CliArgs& i_args)
+{
+    if (!i_args.has("--size")) {
+        return markeye::Pattern::fromFile(i_path);
+    }
+    const TFrameSize grid = parseGrid("--size", *i_args.value("--size"));
+    return markeye::Pattern::fromFile(i_path, grid.width, grid.height);
 }
 
 int show(int i_argc, char** i_argv)
@@ -226,14 +216,13 @@ int show(int i_argc, char** i_argv)
         throw UsageError("pattern show needs one FILE");
     }
     const std::string& path = args.positional().front();
-    const TPattern pattern = args.has("--size") ? PatternFile::load(path, parseGrid("--size", *args.value("--size")))
-                                                : PatternFile::loadAnySize(path);
+    const markeye::Pattern pattern = patternToShow(path, args);
     if (args.has("-o")) {
         drawBlocks(pattern, *args.value("-o"));
         std::cerr << "wrote " << *args.value("-o") << "\n";
         return 0;
     }
-    std::printf("pattern file %s: %d x %d grid\n\n", path.c_str(), pattern.grid.width, pattern.grid.height);
+    std::printf("pattern file %s: %d x %d grid\n\n", path.c_str(), pattern.gridWidth(), pattern.gridHeight());
     printBlocks(pattern);
     return 0;
 }

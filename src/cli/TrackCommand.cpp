@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,12 +12,11 @@
 #include "CliParse.h"
 #include "FileUtil.h"
 #include "FrameSource.h"
-#include "MarkerTracker.h"
 #include "Overlay.h"
-#include "PngFile.h"
 #include "ProgressBar.h"
+#include "TrackSession.h"
 #include "TrackSetup.h"
-#include "VoARException.h"
+#include "markeye/ImageFile.h"
 
 namespace Markeye {
 
@@ -26,7 +24,7 @@ namespace {
 
 const char* const TRACK_USAGE =
     "usage: markeye track [--camera FILE] [--pattern FILE ...] [--pattern-size N | WxH]\n"
-    "                     [--min-confidence C] [--overlay DIR] [--raw WxH] FRAME...\n"
+    "                     [--min-confidence C] [--compat] [--overlay DIR] [--raw WxH] FRAME...\n"
     "\n"
     "Finds the markers in each frame and prints one JSON object per frame and line:\n"
     "  {\"frame\": \"a.png\", \"width\": 640, \"height\": 480, \"elapsed_ms\": 0.42, \"markers\": [\n"
@@ -35,12 +33,14 @@ const char* const TRACK_USAGE =
     "A frame that cannot be read gives {\"frame\": ..., \"error\": ...} and the run goes on.\n"
     "\n"
     "FRAME                a PNG, JPEG, PPM or PGM picture\n"
-    "--camera FILE        camera parameter file (default: the built-in 640 x 480\n"
-    "                     camera); rescaled to each frame's size by the width ratio\n"
+    "--camera FILE        camera parameter file, rescaled to frames of its proportions\n"
+    "                     (default: the built-in camera for each frame's size)\n"
     "--pattern FILE       a pattern file; repeat for more, numbered 0, 1, ... in order\n"
     "                     (default: the eight built-in markers)\n"
     "--pattern-size N|WxH the patterns' grid (default 16)\n"
     "--min-confidence C   least confidence of a found marker, 0 to 1 (default 0.55)\n"
+    "--compat             the scripting plug-in's results exactly: each pattern's best\n"
+    "                     square, so one square may count for several patterns\n"
     "--overlay DIR        also write each frame with what was found drawn on it\n"
     "--raw WxH            read raw frames of W x H pixels, 4 bytes each (blue, green,\n"
     "                     red, unused), from standard input instead of FRAME files\n"
@@ -54,14 +54,14 @@ std::string overlayName(size_t i_index, const std::string& i_frame, bool i_from_
 {
     char number[16];
     std::snprintf(number, sizeof number, "%06zu", i_index);
-    return std::string(number) + (i_from_file ? "_" + PatternFile::stem(i_frame) : "") + ".png";
+    return std::string(number) + (i_from_file ? "_" + FileUtil::stem(i_frame) : "") + ".png";
 }
 
 class TrackRun
 {
 public:
     TrackRun(const CliArgs& i_args, std::unique_ptr<FrameSource> i_source, bool i_from_files)
-        : _tracker(TrackSetup::camera(i_args), TrackSetup::patterns(i_args), TrackSetup::minConfidence(i_args)),
+        : _tracker(TrackSetup::camera(i_args), TrackSetup::patterns(i_args), TrackSetup::options(i_args)),
           _source(std::move(i_source)), _from_files(i_from_files),
           _overlay_folder(i_args.value("--overlay").value_or(""))
     {
@@ -82,7 +82,7 @@ public:
                 break;
             }
             if (status == FrameSource::TStatus::FRAME) {
-                trackFrame(index, &report, &progress);
+                trackFrame(index, &report);
             }
             if (!report.error.empty()) {
                 failed = true;
@@ -99,42 +99,30 @@ public:
     }
 
 private:
-    void trackFrame(size_t i_index, TFrameReport* io_report, ProgressBar* io_progress)
+    void trackFrame(size_t i_index, TFrameReport* io_report)
     {
-        warnOfProportions(io_report->frame, io_progress);
         try {
             _tracker.track(_frame, io_report);
-        } catch (const VoTrack::VoARException&) {
-            io_report->error = describe(io_report->frame) + ": the tracker could not process this frame";
+        } catch (const markeye::Error& e) {
+            io_report->error = describe(io_report->frame) + ": " + e.what();
             return;
         }
         if (!_overlay_folder.empty()) {
-            Overlay::draw(_tracker.camera(), _tracker.patterns(), io_report->markers, &_frame);
-            PngFile::write(FileUtil::join(_overlay_folder, overlayName(i_index, io_report->frame, _from_files)),
-                           _frame);
+            Overlay::draw(_tracker.camera(), _tracker.patterns(), _tracker.options().marker_width,
+                          io_report->markers, &_frame);
+            markeye::writePng(FileUtil::join(_overlay_folder, overlayName(i_index, io_report->frame, _from_files)),
+                              _frame.view());
         }
-    }
-
-    void warnOfProportions(const std::string& i_name, ProgressBar* io_progress)
-    {
-        const std::pair<int32_t, int32_t> size(_frame.width(), _frame.height());
-        if (_tracker.fitsCamera(size.first, size.second) || !_warned_sizes.insert(size).second) {
-            return;
-        }
-        io_progress->message("markeye: warning: " + describe(i_name) + " is " + std::to_string(size.first) + " x " +
-                             std::to_string(size.second) +
-                             ", not in the camera's proportions; the camera is rescaled by the width alone");
     }
 
     // A frame as messages name it: its path, or its place in the stream.
     std::string describe(const std::string& i_frame) const { return _from_files ? i_frame : "frame " + i_frame; }
 
-    MarkerTracker _tracker;
+    TrackSession _tracker;
     std::unique_ptr<FrameSource> _source;
     bool _from_files;
     std::string _overlay_folder;
-    BgraImage _frame;
-    std::set<std::pair<int32_t, int32_t>> _warned_sizes;
+    markeye::Image _frame;
 };
 
 std::unique_ptr<FrameSource> makeSource(const CliArgs& i_args)
@@ -162,6 +150,7 @@ int runTrackCommand(int i_argc, char** i_argv)
                       {"--pattern", true},
                       {"--pattern-size", true},
                       {"--min-confidence", true},
+                      {"--compat", false},
                       {"--overlay", true},
                       {"--raw", true},
                       {"--help", false}});

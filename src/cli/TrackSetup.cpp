@@ -1,27 +1,29 @@
 #include "TrackSetup.h"
 
-#include "CameraFile.h"
 #include "CliError.h"
 #include "CliParse.h"
-#include "MarkerTracker.h"
 
 namespace Markeye {
 
-VoTrack::TVoARParamFileRecord TrackSetup::camera(const CliArgs& i_args)
+std::optional<markeye::Camera> TrackSetup::camera(const CliArgs& i_args)
 {
-    return CameraFile::loadRecord(i_args.value("--camera").value_or(""));
+    const std::optional<std::string> path = i_args.value("--camera");
+    if (!path) {
+        return std::nullopt;
+    }
+    return markeye::Camera::fromFile(*path);
 }
 
-std::vector<TPattern> TrackSetup::patterns(const CliArgs& i_args)
+std::vector<markeye::Pattern> TrackSetup::patterns(const CliArgs& i_args)
 {
     const TFrameSize grid = parseGrid("--pattern-size", i_args.value("--pattern-size").value_or("16"));
     const std::vector<std::string> paths = i_args.values("--pattern");
     if (paths.empty()) {
-        return PatternFile::builtins(grid);
+        return markeye::Pattern::builtins(grid.width, grid.height);
     }
-    std::vector<TPattern> patterns;
+    std::vector<markeye::Pattern> patterns;
     for (const std::string& path : paths) {
-        patterns.push_back(PatternFile::load(path, grid));
+        patterns.push_back(markeye::Pattern::fromFile(path, grid.width, grid.height));
     }
     return patterns;
 }
@@ -29,13 +31,21 @@ std::vector<TPattern> TrackSetup::patterns(const CliArgs& i_args)
 double TrackSetup::minConfidence(const CliArgs& i_args)
 {
     if (!i_args.has("--min-confidence")) {
-        return MarkerTracker::DEFAULT_MIN_CONFIDENCE;
+        return markeye::TrackerOptions().min_confidence;
     }
     const double value = parseDouble("--min-confidence", *i_args.value("--min-confidence"));
-    if (value < 0.0 || value > 1.0) {
+    if (!(value >= 0.0 && value <= 1.0)) {
         throw CliError("--min-confidence: expected a number from 0 to 1, got " + *i_args.value("--min-confidence"));
     }
     return value;
+}
+
+markeye::TrackerOptions TrackSetup::options(const CliArgs& i_args)
+{
+    markeye::TrackerOptions options =
+        i_args.has("--compat") ? markeye::TrackerOptions::pluginCompatible() : markeye::TrackerOptions();
+    options.min_confidence = minConfidence(i_args);
+    return options;
 }
 
 }  // namespace Markeye

@@ -1,5 +1,6 @@
 #include "XtraCommand.h"
 
+#include <array>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -7,15 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "CameraFile.h"
 #include "CliArgs.h"
 #include "CliError.h"
 #include "EmulatedHost.h"
 #include "HostXtraInstance.h"
 #include "HostXtraModule.h"
-#include "ImageFile.h"
-#include "MarkeyeBuiltinData.h"
 #include "TrackSetup.h"
+#include "markeye/ImageFile.h"
+#include "markeye/markeye.h"
 
 namespace Markeye {
 
@@ -79,7 +79,7 @@ public:
     {
         // Checked here first, so that a faulty file gets a message of its own
         // instead of the plug-in's silent refusal.
-        CameraFile::loadRecord(_camera_path);
+        _camera_name = TrackSetup::camera(i_args).value_or(markeye::Camera::builtin(640, 480)).name();
         _patterns = TrackSetup::patterns(i_args);
         const std::string module = i_args.value("--module").value_or(MARKEYE_XTRA_MODULE);
         try {
@@ -94,10 +94,10 @@ public:
     {
         bool failed = false;
         for (const std::string& path : i_frames) {
-            BgraImage frame;
+            markeye::Image frame;
             try {
-                frame = ImageFile::read(path);
-            } catch (const CliError& e) {
+                frame = markeye::readImage(path);
+            } catch (const markeye::Error& e) {
                 std::cerr << "markeye: " << e.what() << "\n";
                 failed = true;
                 continue;
@@ -117,7 +117,7 @@ private:
         return _tracker->call(i_method, i_arguments);
     }
 
-    std::string detect(const BgraImage& i_frame)
+    std::string detect(const markeye::Image& i_frame)
     {
         if (_tracker == nullptr || i_frame.width() != _image_record->width ||
             i_frame.height() != _image_record->height) {
@@ -125,7 +125,8 @@ private:
         }
         // The host's image of the frame, refilled for each frame as a video
         // sprite's image is.
-        _image_record->pixels.assign(i_frame.data(), i_frame.data() + i_frame.byteCount());
+        _image_record->pixels.assign(i_frame.data(),
+                                     i_frame.data() + static_cast<size_t>(i_frame.stride()) * i_frame.height());
         return notation(values(), call("detectMarkers", {_image}).result);
     }
 
@@ -157,40 +158,41 @@ private:
         if (!_camera_path.empty()) {
             return values().makeString(_camera_path);
         }
-        const TBuiltinFile camera = builtinCamera();
-        return values().makeIntegerList(std::vector<int32_t>(camera.bytes, camera.bytes + camera.size));
+        const std::array<uint8_t, markeye::Camera::FILE_SIZE> bytes = markeye::Camera::builtin(640, 480).toBytes();
+        return values().makeIntegerList(std::vector<int32_t>(bytes.begin(), bytes.end()));
     }
 
     void loadPattern(size_t i_index, int32_t i_width, int32_t i_height)
     {
-        const TPattern& pattern = _patterns[i_index];
+        const markeye::Pattern& pattern = _patterns[i_index];
         std::vector<TMoaValue> arguments;
         if (_pattern_paths.empty()) {
-            arguments.push_back(values().makeIntegerList(pattern.numbers));
+            arguments.push_back(values().makeIntegerList(pattern.numbers()));
         } else {
             arguments.push_back(values().makeString(_pattern_paths[i_index]));
         }
         if (_grid_given) {
-            arguments.push_back(values().makeInteger(pattern.grid.width));
-            arguments.push_back(values().makeInteger(pattern.grid.height));
+            arguments.push_back(values().makeInteger(pattern.gridWidth()));
+            arguments.push_back(values().makeInteger(pattern.gridHeight()));
         }
         const TMoaValue result = call(_pattern_paths.empty() ? "loadPatternList" : "loadPatternFile", arguments).result;
         if (values().isType(result, HostValueStore::TYPE_INTEGER) && values().integerOf(result) == 1) {
             return;
         }
         if (i_index == 0) {
-            throw CliError("the plug-in made no tracker from camera " + CameraFile::displayName(_camera_path) +
+            throw CliError("the plug-in made no tracker from camera " + _camera_name +
                            " for frames of " + std::to_string(i_width) + " x " + std::to_string(i_height));
         }
-        throw CliError("the plug-in refused pattern " + std::to_string(i_index) + " (" + pattern.name +
+        throw CliError("the plug-in refused pattern " + std::to_string(i_index) + " (" + pattern.name() +
                        "); it takes at most 10 patterns");
     }
 
     std::string _camera_path;
+    std::string _camera_name;
     std::vector<std::string> _pattern_paths;
     bool _grid_given;
     double _min_confidence;
-    std::vector<TPattern> _patterns;
+    std::vector<markeye::Pattern> _patterns;
     // In this order, so that the tracker ends before the module is closed
     // and both before the host.
     MarkeyeHost::EmulatedHost _host;

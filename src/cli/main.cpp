@@ -11,8 +11,8 @@
 #include "MarkerCommand.h"
 #include "PatternCommand.h"
 #include "TrackCommand.h"
-#include "VoARException.h"
 #include "XtraCommand.h"
+#include "markeye/Error.h"
 
 namespace {
 
@@ -67,8 +67,8 @@ int main(int i_argc, char** i_argv)
         return dispatch(i_argc, i_argv);
     } catch (const Markeye::CliError& e) {
         std::cerr << "markeye: " << e.what() << "\n";
-    } catch (const VoTrack::VoARException&) {
-        std::cerr << "markeye: the tracker core failed\n";
+    } catch (const markeye::Error& e) {
+        std::cerr << "markeye: " << e.what() << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "markeye: out of memory\n";
     } catch (const std::exception& e) {

@@ -103,6 +103,14 @@ void Camera::check() const
     }
 }
 
+Camera Camera::withDistortion(const Distortion& i_distortion) const
+{
+    Camera camera = *this;
+    camera._distortion = i_distortion;
+    camera.check();
+    return camera;
+}
+
 bool Camera::fits(int32_t i_width, int32_t i_height) const
 {
     return i_width > 0 && i_height > 0 && int64_t(i_width) * _height == int64_t(i_height) * _width;

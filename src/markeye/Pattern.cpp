@@ -121,7 +121,7 @@ Pattern Pattern::fromFile(const std::string& i_path)
         }
     }
     throw Error("pattern file " + i_path + " holds " + std::to_string(numbers.size()) +
-                " numbers, which fill no square grid (16 x 16 takes 3072); give the grid");
+                " numbers, which fill no square grid (16 x 16 takes 3072); give the grid size");
 }
 
 Pattern Pattern::fromFile(const std::string& i_path, int32_t i_grid_width, int32_t i_grid_height)

@@ -87,7 +87,7 @@ void cellColour(const ImageView& i_picture, int32_t i_width, int32_t i_height, i
             double u;
             double v;
             toPicture(i_direction, s, t, &u, &v);
-            int32_t rgb[PLANES];
+            int32_t rgb[PLANES] = {0, 0, 0};
             sampleRgb(i_picture, u, v, rgb);
             for (int32_t c = 0; c < PLANES; c++) {
                 sum[c] += rgb[c];

@@ -107,7 +107,7 @@ public:
                 identifyUniqueSquares(raster);
             }
         } catch (const VoTrack::VoARException&) {
-            throw Error("frame: more dark regions than the tracker can label; nothing was tracked");
+            throw Error("more dark regions in the frame than the tracker can label; nothing was tracked");
         }
         for (const TCandidate& candidate : _candidates) {
             report(candidate);

@@ -40,7 +40,7 @@ TEST(PatternCommandTest, RefusesUnknownMarkersAndGridSizes)
 {
     const TCliResult unknown = runMarkeye("pattern make --builtin nosuch -o /dev/null");
     EXPECT_EQ(unknown.status, 1);
-    EXPECT_NE(unknown.err.find("unknown built-in marker \"nosuch\" (known: flag,"), std::string::npos) << unknown.err;
+    EXPECT_NE(unknown.err.find("no built-in marker named \"nosuch\" (there are flag,"), std::string::npos) << unknown.err;
     const TCliResult grid = runMarkeye("pattern make --builtin flag --size 12 -o /dev/null");
     EXPECT_EQ(grid.status, 1);
     EXPECT_NE(grid.err.find("--size: each side must be"), std::string::npos) << grid.err;
@@ -202,5 +202,5 @@ TEST(PatternCommandTest, ShowWritesAPictureAndRefusesOddFiles)
     EXPECT_EQ(odd.status, 1);
     EXPECT_EQ(odd.err, "markeye: pattern file " + folder +
                            "/odd.patt holds 4 numbers, which fill no square grid (16 x 16 takes 3072); give the grid "
-                           "with --size\n");
+                           "size\n");
 }

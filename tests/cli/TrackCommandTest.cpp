@@ -134,18 +134,37 @@ TEST_F(TrackCommandTest, ReadsPpmAndJpeg)
     ASSERT_EQ(lines.size(), 2u);
     expectSameDetections(lines[0], lines[1]);
 
-    // A frame of other proportions than the camera's gets a warning, once.
+    // Without a camera file, a frame of other proportions than 4:3 gets the
+    // built-in camera of its own size.
     writeFile(path("small.jpg"), smallJpeg());
     const TCliResult result =
         runMarkeye("track " + shellQuote(path("small.jpg")) + " " + shellQuote(path("small.jpg")));
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "markeye: warning: " + path("small.jpg") +
-                              " is 24 x 16, not in the camera's proportions; the camera is rescaled by the width "
-                              "alone\n");
+    EXPECT_EQ(result.err, "");
     const std::vector<TJson> jpeg = parseJsonLines(result.out);
     ASSERT_EQ(jpeg.size(), 2u);
     EXPECT_EQ(jpeg[0]["width"].number, 24);
     EXPECT_EQ(jpeg[0]["height"].number, 16);
+}
+
+TEST_F(TrackCommandTest, FrameOfOtherProportionsThanTheCameraFileIsAnErrorLine)
+{
+    const std::string camera = std::string(MARKEYE_DATA_DIR) + "/camera_640x480.dat";
+    writeFile(path("small.jpg"), smallJpeg());
+    const TCliResult result = runMarkeye("track --camera " + shellQuote(camera) + " " + shellQuote(path("small.jpg")) +
+                                         " " + shellQuote(path("two.png")));
+    EXPECT_EQ(result.status, 1);
+    const std::vector<TJson> lines = parseJsonLines(result.out);
+    ASSERT_EQ(lines.size(), 2u);
+    const std::string error = lines[0]["error"].text;
+    EXPECT_EQ(error.rfind(path("small.jpg") + ": frame size 24 x 16 does not have the proportions of camera " + camera +
+                              " (640 x 480)",
+                          0),
+              0u)
+        << error;
+    EXPECT_EQ(result.err, "markeye: " + error + "\n");
+    // The run goes on with the next frame.
+    EXPECT_TRUE(lines[1]["markers"][1]["found"].boolean);
 }
 
 TEST_F(TrackCommandTest, UnreadableFramesGiveErrorObjectsAndTheRunGoesOn)
@@ -221,9 +240,12 @@ TEST_F(TrackCommandTest, CameraIsRescaledToTheFrame)
 
 TEST_F(TrackCommandTest, PatternFilesAndThresholdChooseWhatIsReported)
 {
+    // The same pattern twice: the plug-in's way gives the one square to both,
+    // the default way to the first only.
     const std::string arrow = std::string(MARKEYE_DATA_DIR) + "/patterns/arrow.patt";
-    const std::vector<TJson> lines = track("--pattern " + shellQuote(arrow) + " --pattern " + shellQuote(arrow) +
-                                           " --min-confidence 0.3 " + shellQuote(path("two.png")));
+    const std::string options = "--pattern " + shellQuote(arrow) + " --pattern " + shellQuote(arrow) +
+                                " --min-confidence 0.3 " + shellQuote(path("two.png"));
+    const std::vector<TJson> lines = track("--compat " + options);
     ASSERT_EQ(lines.size(), 1u);
     ASSERT_EQ(lines[0]["markers"].elements.size(), 2u);
     for (size_t i = 0; i < 2; i++) {
@@ -231,6 +253,12 @@ TEST_F(TrackCommandTest, PatternFilesAndThresholdChooseWhatIsReported)
         EXPECT_TRUE(lines[0]["markers"][i]["found"].boolean);
         EXPECT_LT(worstCornerError(lines[0]["markers"][i], _two->truth[1]), CORNER_TOLERANCE_PX);
     }
+    const std::vector<TJson> unique = track(options);
+    ASSERT_EQ(unique.size(), 1u);
+    ASSERT_EQ(unique[0]["markers"].elements.size(), 2u);
+    EXPECT_TRUE(unique[0]["markers"][0]["found"].boolean);
+    EXPECT_FALSE(unique[0]["markers"][1]["found"].boolean);
+    EXPECT_EQ(unique[0]["markers"][1]["confidence"].number, unique[0]["markers"][0]["confidence"].number);
     // Above any confidence: nothing is found, the confidence is still told.
     const std::vector<TJson> strict =
         track("--pattern " + shellQuote(arrow) + " --min-confidence 1 " + shellQuote(path("two.png")));

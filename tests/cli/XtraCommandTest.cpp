@@ -96,13 +96,14 @@ protected:
         writeFile(_frames[1], CliTest::encodePng(one));
     }
 
-    // Runs both commands with the same options and checks that they agree.
+    // Runs both commands with the same options (track in the plug-in's way)
+    // and checks that they agree.
     void expectAgreement(const std::string& i_options, size_t i_patterns, size_t i_expected_found)
     {
         const std::string frames = " " + _frames[0] + " " + _frames[1];
         const TCliResult xtra = runMarkeye("xtra" + i_options + frames);
         ASSERT_EQ(xtra.status, 0) << xtra.err;
-        const TCliResult track = runMarkeye("track" + i_options + frames);
+        const TCliResult track = runMarkeye("track --compat" + i_options + frames);
         ASSERT_EQ(track.status, 0) << track.err;
         const std::vector<std::string> xtra_lines = linesOf(xtra.out);
         const std::vector<TJson> track_lines = parseJsonLines(track.out);
@@ -134,6 +135,13 @@ protected:
 TEST_F(XtraCommandTest, BuiltinCameraAndPatternsAgreeWithTrack)
 {
     expectAgreement("", 8, 3);
+}
+
+// At least confidence 0 every pattern's best square is reported, oriented or
+// not.
+TEST_F(XtraCommandTest, EverySelectedSquareAgreesWithTrackAtConfidenceZero)
+{
+    expectAgreement(" --min-confidence 0", 8, 16);
 }
 
 TEST_F(XtraCommandTest, CameraAndPatternFilesAgreeWithTrack)

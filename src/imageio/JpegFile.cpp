@@ -10,9 +10,10 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "CliError.h"
+#include "markeye/ImageFile.h"
+#include "markeye/Error.h"
 
-namespace Markeye {
+namespace markeye {
 
 namespace {
 
@@ -39,8 +40,8 @@ public:
     JpegReader& operator=(const JpegReader&) = delete;
 
     // False with message() set when the data is not a complete JPEG picture.
-    // Throws CliError (from BgraImage) for a size out of range.
-    bool run(const std::vector<uint8_t>& i_bytes, const std::string& i_name, BgraImage* o_image);
+    // Throws Error (from Image) for a size out of range.
+    bool run(const std::vector<uint8_t>& i_bytes, const std::string& i_name, Image* o_image);
     const char* message() const { return _error.message; }
 
 private:
@@ -75,7 +76,7 @@ private:
     bool _created = false;
 };
 
-bool JpegReader::run(const std::vector<uint8_t>& i_bytes, const std::string& i_name, BgraImage* o_image)
+bool JpegReader::run(const std::vector<uint8_t>& i_bytes, const std::string& i_name, Image* o_image)
 {
     if (setjmp(_error.jump)) {
         return false;
@@ -85,10 +86,10 @@ bool JpegReader::run(const std::vector<uint8_t>& i_bytes, const std::string& i_n
     jpeg_mem_src(&_info, i_bytes.data(), static_cast<unsigned long>(i_bytes.size()));
     jpeg_read_header(&_info, TRUE);
     _info.out_color_space = JCS_EXT_BGRX;
-    BgraImage::checkSize(_info.image_width, _info.image_height, i_name);
+    checkImageSize(_info.image_width, _info.image_height, i_name);
     jpeg_start_decompress(&_info);
     *o_image =
-        BgraImage(static_cast<int32_t>(_info.output_width), static_cast<int32_t>(_info.output_height), 255, i_name);
+        Image(static_cast<int32_t>(_info.output_width), static_cast<int32_t>(_info.output_height), PixelFormat::BGRX, 255);
     while (_info.output_scanline < _info.output_height) {
         JSAMPROW row = o_image->pixel(0, static_cast<int32_t>(_info.output_scanline));
         jpeg_read_scanlines(&_info, &row, 1);
@@ -99,14 +100,14 @@ bool JpegReader::run(const std::vector<uint8_t>& i_bytes, const std::string& i_n
 
 }  // namespace
 
-BgraImage JpegFile::decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name)
+Image JpegFile::decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name)
 {
     JpegReader reader;
-    BgraImage image;
+    Image image;
     if (!reader.run(i_bytes, i_name, &image)) {
-        throw CliError(i_name + ": bad JPEG: " + reader.message());
+        throw Error(i_name + ": bad JPEG: " + reader.message());
     }
     return image;
 }
 
-}  // namespace Markeye
+}  // namespace markeye

@@ -2,9 +2,10 @@
 
 #include <cctype>
 
-#include "CliError.h"
+#include "markeye/ImageFile.h"
+#include "markeye/Error.h"
 
-namespace Markeye {
+namespace markeye {
 
 namespace {
 
@@ -20,7 +21,7 @@ public:
     {
         skipSpace();
         if (_position >= _bytes.size()) {
-            throw CliError(_name + ": PPM/PGM file ends before its " + i_what);
+            throw Error(_name + ": PPM/PGM file ends before its " + i_what);
         }
         uint64_t value = 0;
         const size_t start = _position;
@@ -29,7 +30,7 @@ public:
         }
         if (_position == start || value > i_max ||
             (_position < _bytes.size() && !std::isspace(_bytes[_position]) && _bytes[_position] != '#')) {
-            throw CliError(_name + ": bad PPM/PGM " + i_what + " (not a whole number of at most " +
+            throw Error(_name + ": bad PPM/PGM " + i_what + " (not a whole number of at most " +
                            std::to_string(i_max) + ")");
         }
         return static_cast<uint32_t>(value);
@@ -39,7 +40,7 @@ public:
     void endHeader()
     {
         if (_position >= _bytes.size() || !std::isspace(_bytes[_position])) {
-            throw CliError(_name + ": bad PPM/PGM header (no whitespace after the maximum value)");
+            throw Error(_name + ": bad PPM/PGM header (no whitespace after the maximum value)");
         }
         _position++;
     }
@@ -78,20 +79,20 @@ bool NetpbmFile::isNetpbm(const std::vector<uint8_t>& i_bytes)
     return kind == '2' || kind == '3' || kind == '5' || kind == '6';
 }
 
-BgraImage NetpbmFile::decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name)
+Image NetpbmFile::decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name)
 {
     const char kind = static_cast<char>(i_bytes[1]);
     const bool colour = kind == '3' || kind == '6';
     const bool binary = kind == '5' || kind == '6';
     NetpbmScanner scanner(i_bytes, i_name);
-    const uint32_t width = scanner.number("width", BgraImage::MAX_SIDE);
-    const uint32_t height = scanner.number("height", BgraImage::MAX_SIDE);
-    BgraImage::checkSize(width, height, i_name);
+    const uint32_t width = scanner.number("width", MAX_IMAGE_SIDE);
+    const uint32_t height = scanner.number("height", MAX_IMAGE_SIDE);
+    checkImageSize(width, height, i_name);
     const uint32_t max_value = scanner.number("maximum value", 65535);
     if (max_value == 0) {
-        throw CliError(i_name + ": bad PPM/PGM maximum value 0");
+        throw Error(i_name + ": bad PPM/PGM maximum value 0");
     }
-    BgraImage image(static_cast<int32_t>(width), static_cast<int32_t>(height), 255, i_name);
+    Image image(static_cast<int32_t>(width), static_cast<int32_t>(height), PixelFormat::BGRX, 255);
     const size_t channels = colour ? 3 : 1;
     const size_t samples = channels * width * height;
     const size_t sample_bytes = max_value > 255 ? 2 : 1;
@@ -99,7 +100,7 @@ BgraImage NetpbmFile::decode(const std::vector<uint8_t>& i_bytes, const std::str
         scanner.endHeader();
         const size_t available = i_bytes.size() - scanner.position();
         if (available < samples * sample_bytes) {
-            throw CliError(i_name + ": truncated PPM/PGM data: " + std::to_string(available) + " of " +
+            throw Error(i_name + ": truncated PPM/PGM data: " + std::to_string(available) + " of " +
                            std::to_string(samples * sample_bytes) + " bytes");
         }
     }
@@ -114,12 +115,12 @@ BgraImage NetpbmFile::decode(const std::vector<uint8_t>& i_bytes, const std::str
             value = data[i];
         }
         if (value > max_value) {
-            throw CliError(i_name + ": PPM/PGM sample " + std::to_string(value) + " above the maximum value " +
+            throw Error(i_name + ": PPM/PGM sample " + std::to_string(value) + " above the maximum value " +
                            std::to_string(max_value));
         }
         const uint8_t level = static_cast<uint8_t>((value * 255 + max_value / 2) / max_value);
         const size_t pixel = i / channels;
-        uint8_t* target = image.data() + BgraImage::CHANNELS * pixel;
+        uint8_t* target = image.data() + 4 * pixel;
         if (colour) {
             // Samples come red, green, blue; the frame holds blue, green, red.
             target[2 - i % 3] = level;
@@ -130,4 +131,4 @@ BgraImage NetpbmFile::decode(const std::vector<uint8_t>& i_bytes, const std::str
     return image;
 }
 
-}  // namespace Markeye
+}  // namespace markeye

@@ -8,9 +8,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "CliError.h"
+#include "markeye/ImageFile.h"
+#include "markeye/Error.h"
 
-namespace Markeye {
+namespace markeye {
 
 namespace {
 
@@ -42,15 +43,17 @@ void onWriteWarning(png_structp, png_const_charp)
 {
 }
 
-bool writeImage(png_structp i_png, png_infop i_info, FILE* i_file, const BgraImage& i_image, uint32_t i_dots_per_metre,
-                png_bytep* i_rows)
+bool writeImage(png_structp i_png, png_infop i_info, FILE* i_file, const ImageView& i_image,
+                uint32_t i_dots_per_metre)
 {
     if (setjmp(png_jmpbuf(i_png))) {
         return false;
     }
     png_init_io(i_png, i_file);
-    png_set_IHDR(i_png, i_info, static_cast<png_uint_32>(i_image.width()), static_cast<png_uint_32>(i_image.height()),
-                 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    const bool grey = i_image.format == PixelFormat::GRAY;
+    png_set_IHDR(i_png, i_info, static_cast<png_uint_32>(i_image.width), static_cast<png_uint_32>(i_image.height),
+                 8, grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     if (i_dots_per_metre > 0) {
         png_set_pHYs(i_png, i_info, i_dots_per_metre, i_dots_per_metre, PNG_RESOLUTION_METER);
     }
@@ -58,64 +61,66 @@ bool writeImage(png_structp i_png, png_infop i_info, FILE* i_file, const BgraIma
     // take several times longer.
     png_set_compression_level(i_png, 1);
     png_write_info(i_png, i_info);
-    // The rows are blue, green, red and a fourth byte to drop.
-    png_set_bgr(i_png);
-    png_set_filler(i_png, 0, PNG_FILLER_AFTER);
-    png_write_image(i_png, i_rows);
+    if (i_image.format == PixelFormat::BGRA || i_image.format == PixelFormat::BGRX ||
+        i_image.format == PixelFormat::BGR) {
+        png_set_bgr(i_png);
+    }
+    if (bytesPerPixel(i_image.format) == 4) {
+        // The fourth byte is dropped.
+        png_set_filler(i_png, 0, PNG_FILLER_AFTER);
+    }
+    for (int32_t y = 0; y < i_image.height; y++) {
+        png_write_row(i_png, i_image.data + y * i_image.stride);
+    }
     png_write_end(i_png, nullptr);
     return true;
 }
 
 }  // namespace
 
-BgraImage PngFile::decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name)
+Image PngFile::decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name)
 {
     ReadState state;
     png_image& image = state.image;
     if (!png_image_begin_read_from_memory(&image, i_bytes.data(), i_bytes.size())) {
-        throw CliError(i_name + ": bad PNG: " + image.message);
+        throw Error(i_name + ": bad PNG: " + image.message);
     }
-    BgraImage::checkSize(image.width, image.height, i_name);
+    checkImageSize(image.width, image.height, i_name);
     image.format = PNG_FORMAT_BGR;
     std::vector<uint8_t> bgr(PNG_IMAGE_SIZE(image));
     const png_color white = {255, 255, 255};
     if (!png_image_finish_read(&image, &white, bgr.data(), 0, nullptr)) {
-        throw CliError(i_name + ": bad PNG: " + image.message);
+        throw Error(i_name + ": bad PNG: " + image.message);
     }
-    BgraImage frame(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height), 255, i_name);
+    Image frame(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height), PixelFormat::BGRX, 255);
     uint8_t* target = frame.data();
-    for (size_t i = 0; i < bgr.size(); i += 3, target += BgraImage::CHANNELS) {
+    for (size_t i = 0; i < bgr.size(); i += 3, target += 4) {
         std::memcpy(target, &bgr[i], 3);
     }
     return frame;
 }
 
-void PngFile::write(const std::string& i_path, const BgraImage& i_image, double i_dpi)
+void PngFile::write(const std::string& i_path, const ImageView& i_image, double i_dpi)
 {
     FILE* file = std::fopen(i_path.c_str(), "wb");
     if (file == nullptr) {
-        throw CliError("cannot write " + i_path + ": " + std::strerror(errno));
+        throw Error("cannot write " + i_path + ": " + std::strerror(errno));
     }
     char message[256] = "out of memory";
-    std::vector<png_bytep> rows(static_cast<size_t>(i_image.height()));
-    for (int32_t y = 0; y < i_image.height(); y++) {
-        // libpng only reads the rows.
-        rows[static_cast<size_t>(y)] = const_cast<png_bytep>(i_image.pixel(0, y));
-    }
     const uint32_t dots_per_metre = i_dpi > 0.0 ? static_cast<uint32_t>(std::lround(i_dpi / 0.0254)) : 0;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, message, onWriteError, onWriteWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    const bool written = info != nullptr && writeImage(png, info, file, i_image, dots_per_metre, rows.data());
+    const bool written = info != nullptr && writeImage(png, info, file, i_image, dots_per_metre);
     png_destroy_write_struct(&png, &info);
     const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
     const int error = errno;
     std::fclose(file);
     if (!written) {
-        throw CliError("cannot write " + i_path + ": " + message);
+        throw Error("cannot write " + i_path + ": " + message);
     }
     if (!flushed) {
-        throw CliError("cannot write " + i_path + ": " + std::strerror(error));
+        throw Error("cannot write " + i_path + ": " + std::strerror(error));
     }
 }
 
-}  // namespace Markeye
+}  // namespace markeye

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "BgraImage.h"
+#include "markeye/Image.h"
 
-namespace Markeye {
+namespace markeye {
 
 // PPM (colour) and PGM (grey) pictures, binary (P6, P5) or plain text (P3,
 // P2), with any maximum value up to 65535; samples are scaled to 0..255.
@@ -14,8 +14,8 @@ class NetpbmFile
 {
 public:
     static bool isNetpbm(const std::vector<uint8_t>& i_bytes);
-    // i_name is used in messages only. Throws CliError naming it.
-    static BgraImage decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name);
+    // i_name is used in messages only. Throws Error naming it.
+    static Image decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name);
 };
 
-}  // namespace Markeye
+}  // namespace markeye

@@ -1,0 +1,93 @@
+#include "TrackSession.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace Markeye {
+
+namespace {
+
+// The size of the built-in camera file.
+constexpr int32_t BUILTIN_WIDTH = 640;
+constexpr int32_t BUILTIN_HEIGHT = 480;
+
+markeye::Camera builtinCameraFor(int32_t i_width, int32_t i_height)
+{
+    const markeye::Camera nominal = markeye::Camera::builtin(BUILTIN_WIDTH, BUILTIN_HEIGHT);
+    return nominal.fits(i_width, i_height) ? nominal : markeye::Camera::builtin(i_width, i_height);
+}
+
+TMarkerReport foundMarker(const markeye::Detection& i_detection)
+{
+    TMarkerReport marker;
+    marker.pattern = i_detection.pattern;
+    marker.selected = true;
+    marker.found = true;
+    marker.confidence = i_detection.confidence;
+    marker.direction = i_detection.direction;
+    marker.corners = i_detection.corners;
+    for (int row = 0; row < 3; row++) {
+        for (int column = 0; column < 3; column++) {
+            marker.pose[row][column] = i_detection.rotation[row][column];
+        }
+        marker.pose[row][3] = i_detection.translation[row];
+    }
+    return marker;
+}
+
+}  // namespace
+
+TrackSession::TrackSession(std::optional<markeye::Camera> i_camera, std::vector<markeye::Pattern> i_patterns,
+                           const markeye::TrackerOptions& i_options)
+    : _camera_file(std::move(i_camera)), _patterns(std::move(i_patterns)), _options(i_options)
+{
+    const markeye::Camera camera = _camera_file ? *_camera_file : builtinCameraFor(BUILTIN_WIDTH, BUILTIN_HEIGHT);
+    _tracker.emplace(camera, _patterns, _options);
+}
+
+void TrackSession::prepare(int32_t i_width, int32_t i_height)
+{
+    if (!_tracker->camera().fits(i_width, i_height)) {
+        // A frame not in a camera file's proportions is refused with the
+        // camera's own message.
+        const markeye::Camera camera =
+            _camera_file ? _camera_file->rescaled(i_width, i_height) : builtinCameraFor(i_width, i_height);
+        _tracker.emplace(camera, _patterns, _options);
+    }
+    _tracker->prepare(i_width, i_height);
+}
+
+void TrackSession::track(const markeye::Image& i_frame, TFrameReport* io_report)
+{
+    prepare(i_frame.width(), i_frame.height());
+    io_report->width = i_frame.width();
+    io_report->height = i_frame.height();
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<markeye::Detection>& found = _tracker->track(i_frame.view());
+    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
+    io_report->elapsed_ms = elapsed.count();
+    report(found, io_report);
+}
+
+void TrackSession::report(const std::vector<markeye::Detection>& i_found, TFrameReport* io_report) const
+{
+    io_report->markers.clear();
+    const std::vector<double>& best = _tracker->bestConfidences();
+    // The detections come by pattern.
+    auto next = i_found.begin();
+    for (int32_t p = 0; p < static_cast<int32_t>(_patterns.size()); p++) {
+        const bool found = next != i_found.end() && next->pattern == p;
+        for (; next != i_found.end() && next->pattern == p; ++next) {
+            io_report->markers.push_back(foundMarker(*next));
+        }
+        if (!found) {
+            TMarkerReport missing;
+            missing.pattern = p;
+            missing.selected = !std::isnan(best[static_cast<size_t>(p)]);
+            missing.confidence = missing.selected ? best[static_cast<size_t>(p)] : 0.0;
+            io_report->markers.push_back(missing);
+        }
+    }
+}
+
+}  // namespace Markeye

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "FrameReport.h"
+#include "markeye/markeye.h"
+
+namespace Markeye {
+
+// The library's tracker as the commands run it on frames of any size: with
+// a camera file, frames of its proportions (others are refused); without
+// one, the built-in camera for each frame's size (the 640 x 480 camera
+// rescaled to frames of its proportions, as the plug-in is given it, the
+// nominal camera of the same field of view for others). What was found
+// becomes report lines.
+class TrackSession
+{
+public:
+    // No i_camera: the built-in camera.
+    TrackSession(std::optional<markeye::Camera> i_camera, std::vector<markeye::Pattern> i_patterns,
+                 const markeye::TrackerOptions& i_options);
+
+    // Fills io_report's size, time and markers: per pattern in load order,
+    // one entry per marker found, or one saying it was not. elapsed_ms
+    // covers tracking alone, not the set-up for a new frame size. Throws
+    // markeye::Error for a frame the tracker refuses.
+    void track(const markeye::Image& i_frame, TFrameReport* io_report);
+
+    // The camera as used for the last frame.
+    const markeye::Camera& camera() const { return _tracker->camera(); }
+    const std::vector<markeye::Pattern>& patterns() const { return _patterns; }
+    const markeye::TrackerOptions& options() const { return _options; }
+
+private:
+    // A tracker whose camera fits frames of this size, built for it.
+    void prepare(int32_t i_width, int32_t i_height);
+    void report(const std::vector<markeye::Detection>& i_found, TFrameReport* io_report) const;
+
+    std::optional<markeye::Camera> _camera_file;
+    std::vector<markeye::Pattern> _patterns;
+    markeye::TrackerOptions _options;
+    std::optional<markeye::Tracker> _tracker;
+};
+
+}  // namespace Markeye
