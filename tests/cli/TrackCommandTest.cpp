@@ -238,6 +238,37 @@ TEST_F(TrackCommandTest, CameraIsRescaledToTheFrame)
     expectSameDetections(own[0], builtin[0]);
 }
 
+// Two flags in one frame: one entry per copy, nearer (larger) first; the
+// plug-in's way reports the pattern once.
+TEST_F(TrackCommandTest, EachCopyOfAPatternGetsAnEntry)
+{
+    const TFrame copies =
+        renderFrame({{&MarkeyeTest::builtinPicture(0), MarkerPose::make(10, 20, 0, -120, 0, 520)},
+                     {&MarkeyeTest::builtinPicture(0), MarkerPose::make(-60, -15, 25, 120, 30, 420)}});
+    writeFile(path("copies.png"), encodePng(copies));
+    const std::vector<TJson> lines = track(shellQuote(path("copies.png")));
+    ASSERT_EQ(lines.size(), 1u);
+    const TJson& markers = lines[0]["markers"];
+    ASSERT_EQ(markers.elements.size(), static_cast<size_t>(BUILTIN_COUNT + 1));
+    for (size_t i = 0; i < 2; i++) {
+        EXPECT_EQ(markers[i]["pattern"].number, 0);
+        ASSERT_TRUE(markers[i]["found"].boolean);
+        EXPECT_EQ(markers[i].keys(), FOUND_KEYS);
+    }
+    // Nearer first: the second marker at 420 units.
+    EXPECT_LT(worstCornerError(markers[0], copies.truth[1]), CORNER_TOLERANCE_PX);
+    EXPECT_LT(worstCornerError(markers[1], copies.truth[0]), CORNER_TOLERANCE_PX);
+    for (size_t i = 2; i < markers.elements.size(); i++) {
+        EXPECT_EQ(markers[i]["pattern"].number, static_cast<double>(i - 1));
+        EXPECT_FALSE(markers[i]["found"].boolean);
+    }
+
+    const std::vector<TJson> compat = track("--compat " + shellQuote(path("copies.png")));
+    ASSERT_EQ(compat.size(), 1u);
+    ASSERT_EQ(compat[0]["markers"].elements.size(), static_cast<size_t>(BUILTIN_COUNT));
+    EXPECT_TRUE(compat[0]["markers"][0]["found"].boolean);
+}
+
 TEST_F(TrackCommandTest, PatternFilesAndThresholdChooseWhatIsReported)
 {
     // The same pattern twice: the plug-in's way gives the one square to both,
