@@ -62,8 +62,9 @@ struct TrackerOptions
 
 // Finds the markers of known patterns in the frames of one camera. Built once
 // with its buffers for the camera's frame size; track() then allocates
-// nothing. A tracker is used by one thread at a time; trackers share nothing
-// mutable, so each thread may run its own.
+// nothing, but at the first frame of another size, whose buffers it keeps
+// (for the last four sizes seen). A tracker is used by one thread at a time;
+// trackers share nothing mutable, so each thread may run its own.
 class Tracker
 {
 public:
@@ -79,8 +80,8 @@ public:
     // Every marker in i_frame at min_confidence or above, by pattern and,
     // for copies of one pattern, largest first. Valid until the next call.
     // A frame of the camera's size is tracked as it is; a frame of another
-    // size with the camera's proportions rescales the camera once (which
-    // allocates) and stays at that size until the size changes again. Throws
+    // size with the camera's proportions gets the camera rescaled to it, made
+    // at the first frame of that size (which allocates). Throws
     // Error for a view that cannot be read, a frame whose proportions differ
     // from the camera's, or one with more dark regions than can be labelled.
     const std::vector<Detection>& track(const ImageView& i_frame);

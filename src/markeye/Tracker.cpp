@@ -5,18 +5,11 @@
 #include <limits>
 #include <string>
 
-#include "CameraRecord.h"
-#include "FrameInput.h"
-#include "IVoARBufferReader.h"
+#include "FrameSetup.h"
 #include "ViewCheck.h"
-#include "VoARCode.h"
 #include "VoARException.h"
-#include "VoARFrameAnalysis.h"
 #include "VoARMatchPatt_Color_WITHOUT_PCA.h"
-#include "VoARParam.h"
-#include "VoARSingleDetectMarker.h"
 #include "VoARSquare.h"
-#include "VoARTransMat.h"
 #include "VoARTransMatResult.h"
 #include "markeye/Error.h"
 
@@ -64,13 +57,17 @@ TrackerOptions TrackerOptions::pluginCompatible()
     return options;
 }
 
-// The core objects for one frame size, and the two ways of telling which
-// square shows which pattern.
+// The frame setups of the sizes seen last, and the two ways of telling
+// which square shows which pattern.
 class Tracker::Impl
 {
 public:
+    // Setups kept for the frame sizes seen last, so that a stream that
+    // switches between a few sizes allocates only at the first of each.
+    static constexpr std::size_t KEPT_SIZES = 4;
+
     Impl(const Camera& i_camera, std::vector<Pattern> i_patterns, const TrackerOptions& i_options)
-        : _base_camera(i_camera), _camera(i_camera), _patterns(std::move(i_patterns)), _options(i_options)
+        : _base_camera(i_camera), _patterns(std::move(i_patterns)), _options(i_options)
     {
         checkOptions(_options);
         if (_patterns.empty()) {
@@ -80,95 +77,65 @@ public:
         const std::size_t most = std::max<std::size_t>(_patterns.size(), VoTrack::VoARFrameAnalysis::SQUARE_CAPACITY);
         _candidates.reserve(most);
         _detections.reserve(most);
-        build(i_camera.width(), i_camera.height());
+        _setups.reserve(KEPT_SIZES);
+        prepare(i_camera.width(), i_camera.height());
     }
 
-    ~Impl() { releaseGrids(); }
-
+    // The setup for this size becomes the current one, first in _setups.
     void prepare(int32_t i_width, int32_t i_height)
     {
-        if (i_width != _camera.width() || i_height != _camera.height()) {
-            build(i_width, i_height);
+        const auto found = std::find_if(_setups.begin(), _setups.end(),
+                                        [&](const auto& setup) { return setup->isFor(i_width, i_height); });
+        if (found != _setups.end()) {
+            std::rotate(_setups.begin(), found, found + 1);
+            return;
         }
+        auto setup = std::make_unique<TFrameSetup>(_base_camera, i_width, i_height, _patterns, _options);
+        if (_setups.size() == KEPT_SIZES) {
+            _setups.pop_back();
+        }
+        _setups.insert(_setups.begin(), std::move(setup));
     }
 
     const std::vector<Detection>& track(const ImageView& i_frame)
     {
         checkView(i_frame, "frame");
         prepare(i_frame.width, i_frame.height);
-        const VoTrack::IVoARRgbRaster& raster = _input->read(i_frame);
+        TFrameSetup& setup = *_setups.front();
+        const VoTrack::IVoARRgbRaster& raster = setup.input->read(i_frame);
         _candidates.clear();
         _detections.clear();
         std::fill(_best.begin(), _best.end(), NOT_SEEN);
         try {
             if (_options.plugin_compatible) {
-                identifyBestPerPattern(raster);
+                identifyBestPerPattern(setup, raster);
             } else {
-                identifyUniqueSquares(raster);
+                identifyUniqueSquares(setup, raster);
             }
         } catch (const VoTrack::VoARException&) {
             throw Error("more dark regions in the frame than the tracker can label; nothing was tracked");
         }
         for (const TCandidate& candidate : _candidates) {
-            report(candidate);
+            report(setup, candidate);
         }
         return _detections;
     }
 
     const std::vector<double>& bestConfidences() const { return _best; }
-    const Camera& camera() const { return _camera; }
+    const Camera& camera() const { return _setups.front()->camera; }
     const std::vector<Pattern>& patterns() const { return _patterns; }
     const TrackerOptions& options() const { return _options; }
 
 private:
-    // Everything that depends on the frame size, as the plug-in's new makes
-    // it: the camera rescaled, the analysis, a detector or grid per pattern.
-    void build(int32_t i_width, int32_t i_height)
-    {
-        Camera camera = _base_camera.rescaled(i_width, i_height);
-        releaseGrids();
-        _detectors.clear();
-        _detector_list.clear();
-        _analysis.reset();
-        _param = std::make_unique<VoTrack::VoARParam>();
-        _param->setValue(toRecord(camera));
-        _analysis = std::make_unique<VoTrack::VoARFrameAnalysis>(
-            _param.get(), VoTrack::IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32);
-        _pose = std::make_unique<VoTrack::VoARTransMat>(_param.get());
-        _input = std::make_unique<FrameInput>(i_width, i_height);
-        _codes.clear();
-        for (const Pattern& pattern : _patterns) {
-            auto code = std::make_unique<VoTrack::VoARCode>(pattern.gridWidth(), pattern.gridHeight());
-            code->setFromArray(pattern.numbers().data(), pattern.gridWidth(), pattern.gridHeight());
-            if (_options.plugin_compatible) {
-                _detectors.push_back(std::make_unique<VoTrack::VoARSingleDetectMarker>(
-                    _param.get(), code.release(), _options.marker_width, _analysis.get()));
-                _detector_list.push_back(_detectors.back().get());
-            } else {
-                _grids.push_back(_analysis->acquireGrid(pattern.gridWidth(), pattern.gridHeight()));
-                _codes.push_back(std::move(code));
-            }
-        }
-        _camera = std::move(camera);
-    }
-
-    void releaseGrids()
-    {
-        for (int32_t grid : _grids) {
-            _analysis->releaseGrid(grid);
-        }
-        _grids.clear();
-    }
-
     // The plug-in's way: each pattern's best square, whichever other
     // patterns it is also the best of.
-    void identifyBestPerPattern(const VoTrack::IVoARRgbRaster& i_raster)
+    void identifyBestPerPattern(TFrameSetup& io_setup, const VoTrack::IVoARRgbRaster& i_raster)
     {
-        VoTrack::VoARSingleDetectMarker::detectMarkers(_analysis.get(), &i_raster, _options.threshold,
-                                                       _detector_list.data(),
-                                                       static_cast<int32_t>(_detector_list.size()));
-        for (std::size_t p = 0; p < _detectors.size(); p++) {
-            const VoTrack::VoARSingleDetectMarker& detector = *_detectors[p];
+        VoTrack::VoARSingleDetectMarker::detectMarkers(io_setup.analysis.get(), &i_raster, _options.threshold,
+                                                       io_setup.detector_list.data(),
+                                                       static_cast<int32_t>(io_setup.detector_list.size()));
+        for (std::size_t p = 0; p < io_setup.detectors.size(); p++) {
+            const VoTrack::VoARSingleDetectMarker& detector = *io_setup.detectors[p];
             if (detector.getSquare() == nullptr) {
                 continue;
             }
@@ -183,17 +150,18 @@ private:
 
     // Each square goes to the pattern and direction it matches best; copies
     // of one pattern are reported apart, by pattern, then largest first.
-    void identifyUniqueSquares(const VoTrack::IVoARRgbRaster& i_raster)
+    void identifyUniqueSquares(TFrameSetup& io_setup, const VoTrack::IVoARRgbRaster& i_raster)
     {
-        _analysis->analyse(&i_raster, _options.threshold);
-        for (int32_t i = 0; i < _analysis->getSquareCount(); i++) {
+        VoTrack::VoARFrameAnalysis& analysis = *io_setup.analysis;
+        analysis.analyse(&i_raster, _options.threshold);
+        for (int32_t i = 0; i < analysis.getSquareCount(); i++) {
             TCandidate best{i, -1, -1, 0.0};
-            for (std::size_t p = 0; p < _codes.size(); p++) {
-                VoTrack::VoARMatchPatt_Color_WITHOUT_PCA* matcher = _analysis->sampleSquare(_grids[p], i);
+            for (std::size_t p = 0; p < io_setup.codes.size(); p++) {
+                VoTrack::VoARMatchPatt_Color_WITHOUT_PCA* matcher = analysis.sampleSquare(io_setup.grids[p], i);
                 if (matcher == nullptr) {
                     continue;
                 }
-                matcher->matchCode(_codes[p].get());
+                matcher->matchCode(io_setup.codes[p].get());
                 const double confidence = matcher->getConfidence();
                 if (!(_best[p] >= confidence)) {
                     _best[p] = confidence;
@@ -211,17 +179,18 @@ private:
         });
     }
 
-    void report(const TCandidate& i_candidate)
+    void report(TFrameSetup& io_setup, const TCandidate& i_candidate)
     {
-        const VoARSquare* square = i_candidate.square < 0
-                                       ? _detectors[static_cast<std::size_t>(i_candidate.pattern)]->getSquare()
-                                       : _analysis->getSquare(i_candidate.square);
+        const bool per_pattern = i_candidate.square < 0;
+        VoTrack::VoARSingleDetectMarker* detector =
+            per_pattern ? io_setup.detectors[static_cast<std::size_t>(i_candidate.pattern)].get() : nullptr;
+        const VoARSquare* square = per_pattern ? detector->getSquare() : io_setup.analysis->getSquare(i_candidate.square);
         VoTrack::VoARTransMatResult pose;
         try {
-            if (i_candidate.square < 0) {
-                _detectors[static_cast<std::size_t>(i_candidate.pattern)]->getPose(&pose);
+            if (per_pattern) {
+                detector->getPose(&pose);
             } else {
-                _pose->computePose(square, i_candidate.direction, _options.marker_width, &pose);
+                io_setup.pose->computePose(square, i_candidate.direction, _options.marker_width, &pose);
             }
         } catch (const VoTrack::VoARException&) {
             // Degenerate geometry: a square without a pose is not reported.
@@ -239,25 +208,25 @@ private:
             detection.rotation[r] = {rows[r][0], rows[r][1], rows[r][2]};
             detection.translation[r] = rows[r][3];
         }
-        fillCorners(*square, &detection);
+        fillCorners(*io_setup.param, *square, &detection);
         _detections.push_back(detection);
     }
 
     // Corners in observed pixels, and the reprojection error of the pose
     // against the square's ideal corners.
-    void fillCorners(const VoARSquare& i_square, Detection* io_detection) const
+    void fillCorners(const VoTrack::VoARParam& i_param, const VoARSquare& i_square, Detection* io_detection) const
     {
         const double half = _options.marker_width / 2.0;
         // Marker vertices 0 to 3 in the marker frame (z = 0).
         const double vertices[4][2] = {{-half, half}, {half, half}, {half, -half}, {-half, -half}};
         double m[12];
-        _param->getProjectionMatrix()->getValue(m);
+        i_param.getProjectionMatrix()->getValue(m);
         double squared = 0.0;
         for (int i = 0; i < 4; i++) {
             const double* ideal = i_square.ideal_vertices[(i + 4 - io_detection->direction) % 4];
             const VoTrack::TVoARDoublePoint_t point{ideal[0], ideal[1]};
             VoTrack::TVoARDoublePoint_t observed;
-            _param->getDistortionFactor()->ideal2Observ(&point, &observed);
+            i_param.getDistortionFactor()->ideal2Observ(&point, &observed);
             io_detection->corners[i] = {observed.x, observed.y};
             double camera_point[3];
             for (int r = 0; r < 3; r++) {
@@ -277,20 +246,10 @@ private:
     }
 
     Camera _base_camera;
-    Camera _camera;
     std::vector<Pattern> _patterns;
     TrackerOptions _options;
-    // Declared before what borrows them.
-    std::unique_ptr<VoTrack::VoARParam> _param;
-    std::unique_ptr<VoTrack::VoARFrameAnalysis> _analysis;
-    std::unique_ptr<VoTrack::VoARTransMat> _pose;
-    std::unique_ptr<FrameInput> _input;
-    // The plug-in's way: one detector per pattern sharing the analysis.
-    std::vector<std::unique_ptr<VoTrack::VoARSingleDetectMarker>> _detectors;
-    std::vector<VoTrack::VoARSingleDetectMarker*> _detector_list;
-    // The default way: each pattern's code and its grid in the analysis.
-    std::vector<std::unique_ptr<VoTrack::VoARCode>> _codes;
-    std::vector<int32_t> _grids;
+    // Most recently used first; never empty once built.
+    std::vector<std::unique_ptr<TFrameSetup>> _setups;
     std::vector<double> _best;
     std::vector<TCandidate> _candidates;
     std::vector<Detection> _detections;
