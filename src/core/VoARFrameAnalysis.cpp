@@ -1,6 +1,7 @@
 #include "VoARFrameAnalysis.h"
 
 #include "VoARColorPatt_O3.h"
+#include "VoARDarkMaskOpening.h"
 #include "VoARException.h"
 #include "VoARMatchPatt_Color_WITHOUT_PCA.h"
 #include "VoARParam.h"
@@ -57,7 +58,8 @@ struct VoARFrameAnalysis::TGrid
     bool usable;
 };
 
-VoARFrameAnalysis::VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_format)
+VoARFrameAnalysis::VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_format,
+                                     const TVoARSquareSearch& i_search)
     : _width(i_param->getScreenSize()->w),
       _height(i_param->getScreenSize()->h),
       _raster(nullptr),
@@ -67,12 +69,16 @@ VoARFrameAnalysis::VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_
     _threshold_filter = std::make_unique<VoARRasterFilter_KestrelThreshold>(0, i_raster_format);
     // The square detector refuses a frame too large to address first.
     _square_detector = std::make_unique<VoARSquareDetector>(i_param->getDistortionFactor(), screen);
-    _square_detector->reserve(SQUARE_CAPACITY);
+    _square_detector->reserve(i_search.square_capacity);
+    _square_detector->setAreaLimits(i_search.area_min, i_search.area_max);
     _dark = std::make_unique<uint8_t[]>(static_cast<std::size_t>(_width) * static_cast<std::size_t>(_height));
-    _square_stack = std::make_unique<VoARSquareStack>(SQUARE_CAPACITY);
+    _square_stack = std::make_unique<VoARSquareStack>(i_search.square_capacity);
     // Creates every square record now instead of at the first busy frame.
-    _square_stack->reserve(SQUARE_CAPACITY - 1);
+    _square_stack->reserve(i_search.square_capacity - 1);
     _square_stack->clear();
+    if (i_search.open_crowded_frames) {
+        _opening = std::make_unique<VoARDarkMaskOpening>(_width, _height);
+    }
 }
 
 VoARFrameAnalysis::~VoARFrameAnalysis() = default;
@@ -88,6 +94,23 @@ void VoARFrameAnalysis::analyse(const IVoARRgbRaster* i_raster, int32_t i_thresh
     _raster = i_raster;
     _threshold_filter->setThreshold(i_threshold);
     _threshold_filter->doFilterDark(*i_raster, _dark.get());
+    try {
+        _square_detector->detectSquaresInDarkMask(_dark.get(), _square_stack.get());
+    } catch (const VoARException&) {
+        _square_stack->clear();
+        if (_opening == nullptr) {
+            throw;
+        }
+        searchOpened();
+    } catch (...) {
+        _square_stack->clear();
+        throw;
+    }
+}
+
+void VoARFrameAnalysis::searchOpened()
+{
+    _opening->open(_dark.get());
     try {
         _square_detector->detectSquaresInDarkMask(_dark.get(), _square_stack.get());
     } catch (...) {

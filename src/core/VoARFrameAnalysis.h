@@ -4,10 +4,13 @@
 #include <memory>
 #include <vector>
 
+#include "TVoARSquareSearch.h"
+
 namespace VoTrack {
 
 class IVoARRgbRaster;
 class VoARColorPatt_O3;
+class VoARDarkMaskOpening;
 class VoARMatchPatt_Color_WITHOUT_PCA;
 class VoARParam;
 class VoARRasterFilter_KestrelThreshold;
@@ -24,14 +27,16 @@ struct VoARSquare;
 class VoARFrameAnalysis
 {
 public:
-    // Candidate squares kept per frame.
-    static constexpr int32_t SQUARE_CAPACITY = 100;
+    // Candidate squares kept per frame by default.
+    static constexpr int32_t SQUARE_CAPACITY = TVoARSquareSearch::DEFAULT_SQUARE_CAPACITY;
 
     // i_param is read here only: its screen size is the frame size, its
     // distortion gives the ideal map. i_raster_format is the buffer-format
     // code of the frames (VoARException for one the threshold filter cannot
-    // read, or a frame too large to address).
-    VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_format);
+    // read, or a frame too large to address). i_search bounds the square
+    // search (the defaults are the plug-in's).
+    VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_format,
+                      const TVoARSquareSearch& i_search = TVoARSquareSearch());
     ~VoARFrameAnalysis();
 
     VoARFrameAnalysis(const VoARFrameAnalysis&) = delete;
@@ -68,6 +73,10 @@ public:
 private:
     struct TGrid;
 
+    // The search again on the opened dark mask, for a frame with more
+    // regions than the labeling holds.
+    void searchOpened();
+
     int32_t _width;
     int32_t _height;
     std::unique_ptr<VoARRasterFilter_KestrelThreshold> _threshold_filter;
@@ -75,6 +84,8 @@ private:
     std::unique_ptr<uint8_t[]> _dark;
     std::unique_ptr<VoARSquareDetector> _square_detector;
     std::unique_ptr<VoARSquareStack> _square_stack;
+    // Null unless crowded frames are opened and searched again.
+    std::unique_ptr<VoARDarkMaskOpening> _opening;
     // The frame of the last analyse, borrowed.
     const IVoARRgbRaster* _raster;
     uint64_t _frame_number;

@@ -43,7 +43,9 @@ VoARSquareDetector::VoARSquareDetector(const IVoARCameraDistortionFactor* i_dist
       _labeling(std::make_unique<VoARLabeling_Kestrel>()),
       _pca(std::make_unique<VoARPca2d_MatrixPCA_O2>()),
       _accepted(std::make_unique<VoARAcceptedLabelList>()),
-      _max_contour(maxContourFor(i_size))
+      _max_contour(maxContourFor(i_size)),
+      _area_min(AREA_MIN),
+      _area_max(AREA_MAX)
 {
     _ideal_x = std::make_unique<double[]>(static_cast<std::size_t>(_max_contour));
     _ideal_y = std::make_unique<double[]>(static_cast<std::size_t>(_max_contour));
@@ -78,7 +80,7 @@ void VoARSquareDetector::searchSquares(VoARSquareStack* o_square_stack)
     labels->sortByArea();
     VoARLabelingLabel* const* sorted = labels->getArray();
     int32_t i = 0;
-    while (i < label_count && sorted[i]->area > AREA_MAX) {
+    while (i < label_count && sorted[i]->area > _area_max) {
         i++;
     }
     if (i == label_count) {
@@ -89,7 +91,7 @@ void VoARSquareDetector::searchSquares(VoARSquareStack* o_square_stack)
     for (; i < label_count; i++) {
         const VoARLabelingLabel& label = *sorted[i];
         // Largest first: no later region is large enough either.
-        if (label.area < AREA_MIN) {
+        if (label.area < _area_min) {
             return;
         }
         if (isOnBorder(label) || _accepted->isOverlapped(label)) {
@@ -121,6 +123,12 @@ void VoARSquareDetector::reserve(int32_t i_square_capacity)
     labels->reserve(labels->getCapacity() - 1);
     labels->clear();
     _accepted->reset(i_square_capacity);
+}
+
+void VoARSquareDetector::setAreaLimits(int32_t i_min, int32_t i_max)
+{
+    _area_min = i_min;
+    _area_max = i_max;
 }
 
 bool VoARSquareDetector::isOnBorder(const VoARLabelingLabel& i_label) const

@@ -25,7 +25,8 @@ namespace VoTrack {
 class VoARSquareDetector : public IVoARSquareDetector
 {
 public:
-    // Regions outside these areas (pixels, inclusive) are no markers.
+    // Regions outside these areas (pixels, inclusive) are no markers,
+    // unless setAreaLimits says otherwise.
     static constexpr int32_t AREA_MAX = 100000;
     static constexpr int32_t AREA_MIN = 70;
 
@@ -51,6 +52,9 @@ public:
     // label records and labeling work records for the most regions a frame
     // may have, and the accepted-label list.
     void reserve(int32_t i_square_capacity);
+    // The least and most pixels of a region that may be a marker's border,
+    // inclusive; AREA_MIN and AREA_MAX until set.
+    void setAreaLimits(int32_t i_min, int32_t i_max);
 
 private:
     // The pass over the labelled regions, once the label image is filled.
@@ -92,6 +96,8 @@ private:
     VoARCornerList _corners_b;
     // Outlines of this many points or more are skipped: 2 x (w + h).
     int32_t _max_contour;
+    int32_t _area_min;
+    int32_t _area_max;
     VoARDoubleMatrix22 _evec;
 };
 

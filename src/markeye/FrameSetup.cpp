@@ -1,5 +1,8 @@
 #include "FrameSetup.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "CameraRecord.h"
 #include "IVoARBufferReader.h"
 #include "VoARException.h"
@@ -17,7 +20,8 @@ TFrameSetup::TFrameSetup(const Camera& i_camera, int32_t i_width, int32_t i_heig
         // Every frame reaches the analysis as 32 bits with the colour in the
         // first three bytes, in either order (see FrameInput).
         analysis = std::make_unique<VoTrack::VoARFrameAnalysis>(
-            param.get(), VoTrack::IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32);
+            param.get(), VoTrack::IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32,
+            search(i_width, i_height, i_options));
     } catch (const VoTrack::VoARException&) {
         throw Error("frame size " + std::to_string(i_width) + " x " + std::to_string(i_height) +
                     " is too large for the tracker");
@@ -36,6 +40,19 @@ TFrameSetup::TFrameSetup(const Camera& i_camera, int32_t i_width, int32_t i_heig
             codes.push_back(std::move(code));
         }
     }
+}
+
+VoTrack::TVoARSquareSearch TFrameSetup::search(int32_t i_width, int32_t i_height, const TrackerOptions& i_options)
+{
+    VoTrack::TVoARSquareSearch search;
+    if (i_options.plugin_compatible) {
+        return search;
+    }
+    search.square_capacity = SQUARE_CAPACITY;
+    search.area_max = static_cast<int32_t>(
+        std::min<int64_t>(int64_t{i_width} * i_height, std::numeric_limits<int32_t>::max()));
+    search.open_crowded_frames = true;
+    return search;
 }
 
 TFrameSetup::~TFrameSetup()

@@ -23,12 +23,19 @@ namespace markeye {
 // analysis (the default way).
 struct TFrameSetup
 {
+    // Candidate squares per frame in the default way (the plug-in keeps 100).
+    static constexpr int32_t SQUARE_CAPACITY = 1024;
+
     // Throws Error when the camera does not fit frames of this size.
     TFrameSetup(const Camera& i_camera, int32_t i_width, int32_t i_height, const std::vector<Pattern>& i_patterns,
                 const TrackerOptions& i_options);
     ~TFrameSetup();
     TFrameSetup(const TFrameSetup&) = delete;
     TFrameSetup& operator=(const TFrameSetup&) = delete;
+
+    // The plug-in's search, or the default one: markers of any size up to
+    // the whole frame, more squares, crowded frames opened and searched again.
+    static VoTrack::TVoARSquareSearch search(int32_t i_width, int32_t i_height, const TrackerOptions& i_options);
 
     bool isFor(int32_t i_width, int32_t i_height) const
     {

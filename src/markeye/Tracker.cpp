@@ -74,7 +74,7 @@ public:
             throw Error("a tracker needs at least one pattern");
         }
         _best.assign(_patterns.size(), NOT_SEEN);
-        const std::size_t most = std::max<std::size_t>(_patterns.size(), VoTrack::VoARFrameAnalysis::SQUARE_CAPACITY);
+        const std::size_t most = std::max<std::size_t>(_patterns.size(), TFrameSetup::SQUARE_CAPACITY);
         _candidates.reserve(most);
         _detections.reserve(most);
         _setups.reserve(KEPT_SIZES);
