@@ -6,6 +6,7 @@
 #include "IVoARCameraDistortionFactor.h"
 #include "IVoARSquareDetector.h"
 #include "TVoARIntSize.h"
+#include "TVoARSquareSearch.h"
 #include "VoARAcceptedLabelList.h"
 #include "VoARCornerList.h"
 #include "VoARDoubleMatrix22.h"
@@ -27,8 +28,8 @@ class VoARSquareDetector : public IVoARSquareDetector
 public:
     // Regions outside these areas (pixels, inclusive) are no markers,
     // unless setAreaLimits says otherwise.
-    static constexpr int32_t AREA_MAX = 100000;
-    static constexpr int32_t AREA_MIN = 70;
+    static constexpr int32_t AREA_MAX = TVoARSquareSearch::DEFAULT_AREA_MAX;
+    static constexpr int32_t AREA_MIN = TVoARSquareSearch::DEFAULT_AREA_MIN;
 
     // i_dist_factor is read only to build the ideal map; i_size is the frame
     // size (positive). Throws VoARException for a frame too large to address.
