@@ -7,9 +7,10 @@
 
 namespace markeye {
 
-// A camera's lens distortion as the camera file stores it: observed pixels
-// are pushed away from (centre_x, centre_y) by coefficient x 1e-8 per squared
-// pixel of distance, then scaled by scale. Coefficient 0: no distortion.
+// A camera's lens distortion as the camera file stores it: one radial term
+// about (centre_x, centre_y), coefficient x 1e-8 per squared pixel of
+// distance (positive draws observed points towards the centre), then a
+// scale. Coefficient 0: no distortion.
 struct Distortion
 {
     double centre_x, centre_y;

@@ -1,0 +1,274 @@
+// Tracker::track() allocates nothing once the tracker is built for the frame
+// size: counted by replacing the global allocation functions, so this is a
+// test program of its own.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "LibraryTestSupport.h"
+#include "MarkerPose.h"
+#include "markeye/markeye.h"
+
+namespace {
+
+// Allocations made while counting is on.
+std::atomic<bool> g_counting{false};
+std::atomic<long> g_allocations{0};
+
+// Every replaced operator new comes here; i_alignment 0 for the default.
+void* allocate(std::size_t i_size, std::size_t i_alignment)
+{
+    if (g_counting.load(std::memory_order_relaxed)) {
+        g_allocations.fetch_add(1, std::memory_order_relaxed);
+    }
+    // A C++ allocation of 0 bytes must still give a distinct block.
+    const std::size_t size = i_size == 0 ? 1 : i_size;
+    void* block = i_alignment == 0
+                      ? std::malloc(size)
+                      // aligned_alloc wants a multiple of the alignment.
+                      : std::aligned_alloc(i_alignment, (size + i_alignment - 1) / i_alignment * i_alignment);
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    return block;
+}
+
+void* allocateOrNull(std::size_t i_size) noexcept
+{
+    try {
+        return allocate(i_size, 0);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+void* operator new(std::size_t i_size)
+{
+    return allocate(i_size, 0);
+}
+void* operator new[](std::size_t i_size)
+{
+    return allocate(i_size, 0);
+}
+void* operator new(std::size_t i_size, const std::nothrow_t&) noexcept
+{
+    return allocateOrNull(i_size);
+}
+void* operator new[](std::size_t i_size, const std::nothrow_t&) noexcept
+{
+    return allocateOrNull(i_size);
+}
+void* operator new(std::size_t i_size, std::align_val_t i_alignment)
+{
+    return allocate(i_size, static_cast<std::size_t>(i_alignment));
+}
+void* operator new[](std::size_t i_size, std::align_val_t i_alignment)
+{
+    return allocate(i_size, static_cast<std::size_t>(i_alignment));
+}
+void operator delete(void* i_block) noexcept
+{
+    std::free(i_block);
+}
+void operator delete[](void* i_block) noexcept
+{
+    std::free(i_block);
+}
+void operator delete(void* i_block, std::size_t) noexcept
+{
+    std::free(i_block);
+}
+void operator delete[](void* i_block, std::size_t) noexcept
+{
+    std::free(i_block);
+}
+void operator delete(void* i_block, std::align_val_t) noexcept
+{
+    std::free(i_block);
+}
+void operator delete[](void* i_block, std::align_val_t) noexcept
+{
+    std::free(i_block);
+}
+void operator delete(void* i_block, std::size_t, std::align_val_t) noexcept
+{
+    std::free(i_block);
+}
+void operator delete[](void* i_block, std::size_t, std::align_val_t) noexcept
+{
+    std::free(i_block);
+}
+
+namespace {
+
+using namespace LibraryTest;
+using Markeye::MarkerPose;
+using markeye::Tracker;
+using markeye::TrackerOptions;
+
+// Allocations made by i_work, with counting on only around it.
+template <class TWork>
+long allocationsOf(TWork&& i_work)
+{
+    g_allocations = 0;
+    g_counting = true;
+    i_work();
+    g_counting = false;
+    return g_allocations;
+}
+
+// Frames of markers (so that poses are computed) in every layout, made
+// before anything is counted; and trackers of the eight built-in patterns,
+// in the default way or the plug-in's.
+class TrackerAllocationTest : public ::testing::TestWithParam<bool>
+{
+protected:
+    TrackerAllocationTest() : _camera(markeye::Camera::builtin(FRAME_WIDTH, FRAME_HEIGHT))
+    {
+        RenderedFrame frame(_camera);
+        // Coloured clutter and noise give the frame squares that match
+        // poorly, besides four markers that match well.
+        frame.render(busyScene(), busyOptions());
+        for (const TLayout& layout : colourLayouts()) {
+            _copies.push_back(std::make_unique<PictureCopy>(frame.view(), layout));
+        }
+        _copies.push_back(std::make_unique<PictureCopy>(frame.view(), TLayout{"BGRA", markeye::PixelFormat::BGRA, 0, false}));
+        frame.render(threePatternScene());
+        _copies.push_back(std::make_unique<PictureCopy>(frame.view(), GRAY_LAYOUT));
+    }
+
+    Tracker makeTracker() const
+    {
+        TrackerOptions options = GetParam() ? TrackerOptions::pluginCompatible() : TrackerOptions();
+        options.min_confidence = 0.55;
+        return Tracker(_camera, builtinPatterns(), options);
+    }
+
+    // Every copy through the tracker; the detections found, so that the
+    // poses are known to have been computed.
+    std::size_t trackAll(Tracker* io_tracker) const
+    {
+        std::size_t found = 0;
+        for (const std::unique_ptr<PictureCopy>& copy : _copies) {
+            found += io_tracker->track(copy->view()).size();
+        }
+        return found;
+    }
+
+    const markeye::Camera _camera;
+    std::vector<std::unique_ptr<PictureCopy>> _copies;
+};
+
+}  // namespace
+
+TEST(CountingAllocatorTest, SeesAnAllocation)
+{
+    // Through a volatile pointer, so that the pair is not optimised away.
+    EXPECT_EQ(allocationsOf([] {
+                  int* volatile block = new int(1);
+                  delete block;
+              }),
+              1);
+}
+
+TEST_P(TrackerAllocationTest, TrackingEveryLayoutAgainAllocatesNothing)
+{
+    Tracker tracker = makeTracker();
+    const std::size_t warm_up = trackAll(&tracker);
+    std::size_t found = 0;
+    EXPECT_EQ(allocationsOf([&] {
+                  for (int round = 0; round < 3; round++) {
+                      found += trackAll(&tracker);
+                  }
+              }),
+              0);
+    EXPECT_EQ(found, 3 * warm_up);
+    // Four markers in each colour copy, three in the grey frame.
+    EXPECT_GE(warm_up, 4 * (colourLayouts().size() + 1) + 3);
+}
+
+// The buffers are built with the tracker, so even its first frames, of any
+// layout, allocate nothing.
+TEST_P(TrackerAllocationTest, FirstFramesAfterConstructionAllocateNothing)
+{
+    Tracker tracker = makeTracker();
+    std::size_t found = 0;
+    EXPECT_EQ(allocationsOf([&] { found = trackAll(&tracker); }), 0);
+    EXPECT_GT(found, 0u);
+}
+
+// A frame size met ahead with prepare() is tracked without allocating.
+TEST_P(TrackerAllocationTest, PreparedFrameSizeAllocatesNothing)
+{
+    RenderedFrame small(_camera.rescaled(320, 240));
+    small.render({placedMarker(1, MarkerPose::make(20, 15, 0, -60, 0, 420)),
+                  placedMarker(3, MarkerPose::make(-15, 0, 20, 70, 10, 450))});
+    Tracker tracker = makeTracker();
+    tracker.prepare(320, 240);
+    std::size_t found = 0;
+    EXPECT_EQ(allocationsOf([&] {
+                  found += tracker.track(small.view()).size();
+                  found += tracker.track(small.view()).size();
+              }),
+              0);
+    EXPECT_EQ(found, 4u);
+}
+
+// The tracker keeps what it built for the last four frame sizes: a stream
+// that switches between four sizes allocates nothing once it has shown
+// each.
+TEST_P(TrackerAllocationTest, SwitchingBetweenFourSeenSizesAllocatesNothing)
+{
+    const int32_t widths[] = {320, 640, 960, 1280};
+    std::vector<std::unique_ptr<RenderedFrame>> frames;
+    for (int32_t width : widths) {
+        frames.push_back(std::make_unique<RenderedFrame>(_camera.rescaled(width, width * 3 / 4)));
+        frames.back()->render({placedMarker(1, MarkerPose::make(20, 15, 0, -60, 0, 420)),
+                               placedMarker(3, MarkerPose::make(-15, 0, 20, 70, 10, 450))});
+    }
+    Tracker tracker = makeTracker();
+    for (const auto& frame : frames) {
+        tracker.track(frame->view());
+    }
+    std::size_t found = 0;
+    EXPECT_EQ(allocationsOf([&] {
+                  for (int round = 0; round < 2; round++) {
+                      for (const auto& frame : frames) {
+                          found += tracker.track(frame->view()).size();
+                      }
+                      found += tracker.track(frames[1]->view()).size();
+                  }
+              }),
+              0);
+    EXPECT_EQ(found, 2u * 2u * 5u);
+}
+
+// More squares than the plug-in keeps (140 markers): every detection's
+// place was made with the tracker.
+TEST_P(TrackerAllocationTest, CrowdedFrameAllocatesNothing)
+{
+    const markeye::Camera camera = markeye::Camera::builtin(1280, 960);
+    RenderedFrame frame(camera);
+    frame.render(markerGrid());
+    TrackerOptions options = GetParam() ? TrackerOptions::pluginCompatible() : TrackerOptions();
+    Tracker tracker(camera, builtinPatterns(), options);
+    std::size_t found = 0;
+    EXPECT_EQ(allocationsOf([&] {
+                  found += tracker.track(frame.view()).size();
+                  found += tracker.track(frame.view()).size();
+              }),
+              0);
+    EXPECT_EQ(found, GetParam() ? 2 * builtinPatterns().size() : 2 * markerGrid().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, TrackerAllocationTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i_info) {
+                             return std::string(i_info.param ? "PluginCompatible" : "Default");
+                         });
