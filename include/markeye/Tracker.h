@@ -81,9 +81,11 @@ public:
     // for copies of one pattern, largest first. Valid until the next call.
     // A frame of the camera's size is tracked as it is; a frame of another
     // size with the camera's proportions gets the camera rescaled to it, made
-    // at the first frame of that size (which allocates). Throws
-    // Error for a view that cannot be read, a frame whose proportions differ
-    // from the camera's, or one with more dark regions than can be labelled.
+    // at the first frame of that size (which allocates). Throws Error for a
+    // view that cannot be read or a frame whose proportions differ from the
+    // camera's; with plugin_compatible also for a frame with more dark
+    // regions than can be labelled (the default way searches such a frame
+    // again with its specks removed).
     const std::vector<Detection>& track(const ImageView& i_frame);
     // Builds the buffers for frames of this size now, as track() would at
     // the first such frame, so that timing a frame leaves the set-up out.
