@@ -32,6 +32,23 @@ struct Detection
     // Root mean square over the four vertices of the distance in ideal pixels
     // between the square's corners and the marker's projected through the pose.
     double reprojection_error;
+    // The planar pose's ambiguity: its reprojection error divided by the
+    // least error of a pose with the marker's face turned the other way
+    // about the line of sight, 0 to 1. Near 1 the two poses are hard to tell
+    // apart (a small or squarely facing marker): the rotation may be the
+    // mirror of the true one. NaN with the plug-in's pose estimator.
+    double pose_ambiguity;
+};
+
+// How a marker's pose is computed from its square.
+enum class PoseSolver
+{
+    // Both poses a square allows are refined on the reprojection error of
+    // its corners, and the better one is reported.
+    PLANAR,
+    // The scripting plug-in's estimator: a rotation from the square's edges,
+    // refined on a grid.
+    PLUGIN,
 };
 
 // How a tracker finds and reports markers.
@@ -48,6 +65,8 @@ struct TrackerOptions
     // Binarisation: a pixel is dark when red + green + blue is at most 3 x
     // threshold (0 to 255).
     int threshold = 100;
+    // How poses are computed.
+    PoseSolver pose_solver = PoseSolver::PLANAR;
     // false: each square is reported at most once, for the pattern it matches
     // best, and a pattern shown several times is reported once per copy.
     // true: the scripting plug-in's results exactly: each pattern's best
@@ -56,7 +75,7 @@ struct TrackerOptions
     bool plugin_compatible = false;
 
     // The plug-in's settings: marker width 80, threshold 100, least
-    // confidence 0 (its default), plugin_compatible.
+    // confidence 0 (its default), its pose estimator, plugin_compatible.
     static TrackerOptions pluginCompatible();
 };
 

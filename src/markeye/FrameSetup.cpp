@@ -27,6 +27,7 @@ TFrameSetup::TFrameSetup(const Camera& i_camera, int32_t i_width, int32_t i_heig
                     " is too large for the tracker");
     }
     pose = std::make_unique<VoTrack::VoARTransMat>(param.get());
+    planar_pose = std::make_unique<VoTrack::VoARPlanarPose>(param->getProjectionMatrix());
     input = std::make_unique<FrameInput>(i_width, i_height);
     for (const Pattern& pattern : i_patterns) {
         auto code = std::make_unique<VoTrack::VoARCode>(pattern.gridWidth(), pattern.gridHeight());

@@ -8,6 +8,7 @@
 #include "VoARCode.h"
 #include "VoARFrameAnalysis.h"
 #include "VoARParam.h"
+#include "VoARPlanarPose.h"
 #include "VoARSingleDetectMarker.h"
 #include "VoARTransMat.h"
 #include "markeye/Camera.h"
@@ -47,6 +48,7 @@ struct TFrameSetup
     std::unique_ptr<VoTrack::VoARParam> param;
     std::unique_ptr<VoTrack::VoARFrameAnalysis> analysis;
     std::unique_ptr<VoTrack::VoARTransMat> pose;
+    std::unique_ptr<VoTrack::VoARPlanarPose> planar_pose;
     std::unique_ptr<FrameInput> input;
     // The plug-in's way: one detector per pattern sharing the analysis.
     std::vector<std::unique_ptr<VoTrack::VoARSingleDetectMarker>> detectors;

@@ -53,6 +53,7 @@ TrackerOptions TrackerOptions::pluginCompatible()
     options.marker_width = 80.0;
     options.threshold = 100;
     options.min_confidence = 0.0;
+    options.pose_solver = PoseSolver::PLUGIN;
     options.plugin_compatible = true;
     return options;
 }
@@ -186,17 +187,19 @@ private:
             per_pattern ? io_setup.detectors[static_cast<std::size_t>(i_candidate.pattern)].get() : nullptr;
         const VoARSquare* square = per_pattern ? detector->getSquare() : io_setup.analysis->getSquare(i_candidate.square);
         VoTrack::VoARTransMatResult pose;
+        double ambiguity = NOT_SEEN;
         try {
             if (per_pattern) {
                 detector->getPose(&pose);
-            } else {
-                io_setup.pose->computePose(square, i_candidate.direction, _options.marker_width, &pose);
+            } else if (!solvePose(io_setup, *square, i_candidate.direction, &pose, &ambiguity)) {
+                return;
             }
         } catch (const VoTrack::VoARException&) {
             // Degenerate geometry: a square without a pose is not reported.
             return;
         }
         Detection detection;
+        detection.pose_ambiguity = ambiguity;
         detection.pattern = i_candidate.pattern;
         detection.confidence = i_candidate.confidence;
         // The pose reads "no direction" (-1) as direction 3; say so.
@@ -210,6 +213,25 @@ private:
         }
         fillCorners(*io_setup.param, *square, &detection);
         _detections.push_back(detection);
+    }
+
+    // The pose of a square in the default way, with the solver chosen; false
+    // for a square the planar solver finds degenerate.
+    bool solvePose(TFrameSetup& io_setup, const VoARSquare& i_square, int32_t i_direction,
+                   VoTrack::VoARTransMatResult* o_pose, double* o_ambiguity) const
+    {
+        if (_options.pose_solver == PoseSolver::PLUGIN) {
+            io_setup.pose->computePose(&i_square, i_direction, _options.marker_width, o_pose);
+            return true;
+        }
+        double corners[4][2];
+        for (int i = 0; i < 4; i++) {
+            const double* ideal = i_square.ideal_vertices[(i + 4 - i_direction) % 4];
+            corners[i][0] = ideal[0];
+            corners[i][1] = ideal[1];
+        }
+        double error = 0.0;
+        return io_setup.planar_pose->solve(corners, _options.marker_width, o_pose, &error, o_ambiguity);
     }
 
     // Corners in observed pixels, and the reprojection error of the pose
