@@ -88,7 +88,8 @@ class Tracker
 {
 public:
     // Builds the buffers for frames of the camera's size. Throws Error for
-    // no pattern or options out of range.
+    // no pattern, options out of range, or, for the planar pose solver, a
+    // camera whose projection matrix cannot be inverted.
     Tracker(const Camera& i_camera, std::vector<Pattern> i_patterns, const TrackerOptions& i_options = {});
     ~Tracker();
     Tracker(Tracker&& io_other) noexcept;

@@ -27,7 +27,13 @@ TFrameSetup::TFrameSetup(const Camera& i_camera, int32_t i_width, int32_t i_heig
                     " is too large for the tracker");
     }
     pose = std::make_unique<VoTrack::VoARTransMat>(param.get());
-    planar_pose = std::make_unique<VoTrack::VoARPlanarPose>(param->getProjectionMatrix());
+    if (!i_options.plugin_compatible && i_options.pose_solver == PoseSolver::PLANAR) {
+        try {
+            planar_pose = std::make_unique<VoTrack::VoARPlanarPose>(param->getProjectionMatrix());
+        } catch (const VoTrack::VoARException&) {
+            throw Error("camera " + camera.name() + ": its projection matrix cannot be inverted");
+        }
+    }
     input = std::make_unique<FrameInput>(i_width, i_height);
     for (const Pattern& pattern : i_patterns) {
         auto code = std::make_unique<VoTrack::VoARCode>(pattern.gridWidth(), pattern.gridHeight());

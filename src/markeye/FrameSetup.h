@@ -48,6 +48,7 @@ struct TFrameSetup
     std::unique_ptr<VoTrack::VoARParam> param;
     std::unique_ptr<VoTrack::VoARFrameAnalysis> analysis;
     std::unique_ptr<VoTrack::VoARTransMat> pose;
+    // Null unless the planar solver is used.
     std::unique_ptr<VoTrack::VoARPlanarPose> planar_pose;
     std::unique_ptr<FrameInput> input;
     // The plug-in's way: one detector per pattern sharing the analysis.
