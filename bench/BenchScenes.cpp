@@ -1,7 +1,6 @@
 #include "BenchScenes.h"
 
 #include "BuiltinMarkers.h"
-#include "markeye/Pattern.h"
 #include "MarkerPose.h"
 #include "TSceneOptions.h"
 
@@ -39,25 +38,43 @@ const Markeye::MarkerPicture& picture(int32_t i_index)
     return pictures.at(static_cast<size_t>(i_index));
 }
 
+// A marker of a scene: the pattern it shows and its pose.
+struct TPlacedMarker
+{
+    int32_t pattern;
+    VoTrack::VoARDoubleMatrix34 pose;
+};
+
 // Poses are in marker units (the marker is 80 wide); depths are chosen for
 // the 640 x 480 camera (700 px focal length) and scale with the frame width
 // because the rescaled camera's focal length does.
-std::vector<TSceneMarker> sceneMarkers(TBenchScene i_scene)
+const std::vector<TPlacedMarker>& placedMarkers(TBenchScene i_scene)
 {
-    const double width = MarkeyeTest::MARKER_WIDTH;
+    // About 110 px across at 640 x 480.
+    static const std::vector<TPlacedMarker> one = {{0, MarkerPose::make(12, 20, -15, 10, -25, 500)}};
+    static const std::vector<TPlacedMarker> four = {{0, MarkerPose::make(8, 15, 0, -240, -150, 800)},
+                                                    {3, MarkerPose::make(-25, 0, 20, 180, -140, 750)},
+                                                    {5, MarkerPose::make(100, -20, -10, -200, 40, 850)},
+                                                    {7, MarkerPose::make(200, 10, 30, 190, 50, 700)}};
+    static const std::vector<TPlacedMarker> none;
     switch (i_scene) {
     case TBenchScene::ONE_MARKER:
-        // About 110 px across at 640 x 480.
-        return {TSceneMarker(&picture(0), width, MarkerPose::make(12, 20, -15, 10, -25, 500))};
+        return one;
     case TBenchScene::FOUR_MARKERS_AND_CLUTTER:
-        return {TSceneMarker(&picture(0), width, MarkerPose::make(8, 15, 0, -240, -150, 800)),
-                TSceneMarker(&picture(3), width, MarkerPose::make(-25, 0, 20, 180, -140, 750)),
-                TSceneMarker(&picture(5), width, MarkerPose::make(100, -20, -10, -200, 40, 850)),
-                TSceneMarker(&picture(7), width, MarkerPose::make(200, 10, 30, 190, 50, 700))};
+        return four;
     case TBenchScene::NO_MARKER:
-        return {};
+        return none;
     }
-    return {};
+    return none;
+}
+
+std::vector<TSceneMarker> sceneMarkers(TBenchScene i_scene)
+{
+    std::vector<TSceneMarker> markers;
+    for (const TPlacedMarker& placed : placedMarkers(i_scene)) {
+        markers.emplace_back(&picture(placed.pattern), MarkeyeTest::MARKER_WIDTH, placed.pose);
+    }
+    return markers;
 }
 
 Markeye::TSceneOptions sceneOptions(TBenchScene i_scene)
@@ -112,12 +129,15 @@ std::string sizeName(const TFrameSize& i_size)
     return std::to_string(i_size.width) + "x" + std::to_string(i_size.height);
 }
 
-std::vector<int32_t> patternNumbers(int32_t i_index)
+markeye::Pattern benchPattern(int32_t i_index)
 {
     const int32_t size = Markeye::BuiltinMarkers::PICTURE_SIZE;
-    std::vector<int32_t> numbers;
-    numbers = markeye::Pattern::fromPicture(picture(i_index).view(), size, size).numbers();
-    return numbers;
+    return markeye::Pattern::fromPicture(picture(i_index).view(), size, size, "bench " + std::to_string(i_index));
+}
+
+std::vector<int32_t> patternNumbers(int32_t i_index)
+{
+    return benchPattern(i_index).numbers();
 }
 
 std::unique_ptr<VoTrack::VoARCode> makeCode(int32_t i_index)
@@ -128,12 +148,32 @@ std::unique_ptr<VoTrack::VoARCode> makeCode(int32_t i_index)
     return code;
 }
 
+std::vector<int32_t> shownPatterns(TBenchScene i_scene)
+{
+    std::vector<int32_t> patterns;
+    for (const TPlacedMarker& placed : placedMarkers(i_scene)) {
+        patterns.push_back(placed.pattern);
+    }
+    return patterns;
+}
+
 BenchFrame::BenchFrame(TBenchScene i_scene, const TFrameSize& i_size)
     : _size(i_size),
       _param(MarkeyeTest::loadBuiltinCamera(i_size.width, i_size.height)),
       _scene(std::make_unique<MarkeyeTest::DetectionScene>(*_param))
 {
     _scene->render(sceneMarkers(i_scene), sceneOptions(i_scene));
+}
+
+markeye::ImageView BenchFrame::view() const
+{
+    return markeye::ImageView{bytes(), _size.width, _size.height, 4 * static_cast<std::ptrdiff_t>(_size.width),
+                              markeye::PixelFormat::BGRX};
+}
+
+markeye::Camera BenchFrame::camera() const
+{
+    return markeye::Camera::builtin(_size.width, _size.height);
 }
 
 }  // namespace MarkeyeBench

@@ -2,6 +2,8 @@
 
 // The frames and patterns every benchmark runs on: three scenes rendered by
 // the scene renderer at any frame size, and ten distinct 16 x 16 patterns.
+// The core and plug-in paths take them as core objects; the library paths as
+// markeye::Camera, markeye::Pattern and markeye::ImageView.
 
 #include <cstdint>
 #include <memory>
@@ -11,6 +13,9 @@
 #include "DetectionScene.h"
 #include "VoARCode.h"
 #include "VoARParam.h"
+#include "markeye/Camera.h"
+#include "markeye/Image.h"
+#include "markeye/Pattern.h"
 
 namespace MarkeyeBench {
 
@@ -41,14 +46,18 @@ std::string sizeName(const TFrameSize& i_size);
 constexpr int32_t MAX_PATTERNS = 10;
 
 // Pattern i (0 to 9): the built-in markers, then mirrored copies of two of
-// them, so no two patterns match the same marker. The numbers are those of a
-// pattern file.
+// them, so no two patterns match the same marker.
+markeye::Pattern benchPattern(int32_t i_index);
+// The same pattern as a pattern file's numbers, and loaded into the core.
 std::vector<int32_t> patternNumbers(int32_t i_index);
 std::unique_ptr<VoTrack::VoARCode> makeCode(int32_t i_index);
 
-// A frame of the scene through the built-in camera rescaled to i_size. The
-// markers take the same share of the frame at every size; the one-marker
-// scene shows pattern 0.
+// The patterns whose markers the scene shows, in drawing order.
+std::vector<int32_t> shownPatterns(TBenchScene i_scene);
+
+// A frame of the scene through the built-in camera file rescaled to i_size
+// (as the plug-in's new rescales it: by the widths' ratio). The markers take
+// the same share of the frame at every size.
 class BenchFrame
 {
 public:
@@ -57,7 +66,16 @@ public:
     const VoTrack::VoARParam& param() const { return *_param; }
     const VoTrack::VoARRgbRaster_BGRA& raster() const { return _scene->raster(); }
     // The frame's bytes: blue, green, red, 255 per pixel.
-    const uint8_t* bytes() { return _scene->renderer().getFrame(); }
+    const uint8_t* bytes() const { return _scene->renderer().getFrame(); }
+    // The same bytes as a packed BGRX view.
+    markeye::ImageView view() const;
+    // The library's camera for frames of this size, markeye::Camera::builtin:
+    // the rendering camera at 320 x 240 and 640 x 480. At 1280 x 720 its
+    // principal point is the frame's centre (y 360), 120 px above the
+    // rendering camera's (the library does not rescale a 4:3 camera to 16:9);
+    // without lens distortion that moves the poses, not the squares or the
+    // cost.
+    markeye::Camera camera() const;
     int32_t width() const { return _size.width; }
     int32_t height() const { return _size.height; }
     int64_t pixels() const { return static_cast<int64_t>(_size.width) * _size.height; }

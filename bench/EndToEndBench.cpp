@@ -1,9 +1,11 @@
 // Whole detections: detectMarker of single-pattern detectors called
-// directly, and detectMarkers through the plug-in loaded by the emulated
-// host, as a script calls it.
+// directly, the library's tracker in both its modes, and detectMarkers
+// through the plug-in loaded by the emulated host, as a script calls it. Then
+// the tracker on frames that it converts before reading them.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,9 +16,9 @@
 #include "HostXtraInstance.h"
 #include "HostXtraModule.h"
 #include "MarkeyeBuiltinData.h"
-#include "VoARFrameAnalysis.h"
 #include "VoARSingleDetectMarker.h"
 #include "VoARTransMatResult.h"
+#include "markeye/Tracker.h"
 
 using namespace VoTrack;
 
@@ -50,30 +52,59 @@ void benchDetectMarker(benchmark::State& io_state, TBenchScene i_scene, TFrameSi
     setPixelCounter(io_state, frame.pixels());
 }
 
-// The detectors of all patterns sharing one analysis, as the plug-in runs
-// them, without the host around them.
-void benchSharedAnalysis(benchmark::State& io_state, TBenchScene i_scene, TFrameSize i_size, int32_t i_patterns)
+markeye::Tracker makeTracker(const BenchFrame& i_frame, int32_t i_patterns, const markeye::TrackerOptions& i_options)
 {
-    BenchFrame frame(i_scene, i_size);
-    VoARFrameAnalysis analysis(&frame.param(), frame.raster().getBufferReader()->getBufferType());
-    std::vector<std::unique_ptr<VoARSingleDetectMarker>> detectors;
-    std::vector<VoARSingleDetectMarker*> borrowed;
+    std::vector<markeye::Pattern> patterns;
     for (int32_t i = 0; i < i_patterns; i++) {
-        detectors.push_back(std::make_unique<VoARSingleDetectMarker>(&frame.param(), makeCode(i).release(),
-                                                                     MarkeyeTest::MARKER_WIDTH, &analysis));
-        borrowed.push_back(detectors.back().get());
+        patterns.push_back(benchPattern(i));
     }
-    VoARTransMatResult pose;
+    return markeye::Tracker(i_frame.camera(), std::move(patterns), i_options);
+}
+
+// Whether every marker reported is one the scene shows. Only the default
+// mode promises that: the plug-in's way (least confidence 0) reports every
+// pattern that selects a square, shown or not.
+bool reportsOnlyShown(const std::vector<markeye::Detection>& i_found, TBenchScene i_scene)
+{
+    const std::vector<int32_t> shown = shownPatterns(i_scene);
+    return std::all_of(i_found.begin(), i_found.end(), [&](const markeye::Detection& i_detection) {
+        return std::find(shown.begin(), shown.end(), i_detection.pattern) != shown.end();
+    });
+}
+
+// The tracker on one view of a frame, with the pose of every marker found;
+// the markers counter is how many it reported.
+void runTracker(benchmark::State& io_state, markeye::Tracker& io_tracker, const markeye::ImageView& i_view,
+                TBenchScene i_scene)
+{
+    size_t found = 0;
     for (auto _ : io_state) {
-        VoARSingleDetectMarker::detectMarkers(&analysis, &frame.raster(), THRESHOLD, borrowed.data(), i_patterns);
-        for (VoARSingleDetectMarker* detector : borrowed) {
-            if (detector->getSquare() != nullptr) {
-                detector->getPose(&pose);
-            }
-        }
-        benchmark::DoNotOptimize(pose.m23);
+        found = io_tracker.track(i_view).size();
+        benchmark::DoNotOptimize(found);
     }
-    setPixelCounter(io_state, frame.pixels());
+    if (!io_tracker.options().plugin_compatible && !reportsOnlyShown(io_tracker.track(i_view), i_scene)) {
+        io_state.SkipWithError("the tracker reported a marker the scene does not show");
+    }
+    io_state.counters["markers"] = static_cast<double>(found);
+    setPixelCounter(io_state, static_cast<int64_t>(i_view.width) * i_view.height);
+}
+
+// The library in its default mode: each square for the pattern it matches
+// best.
+void benchLibrary(benchmark::State& io_state, TBenchScene i_scene, TFrameSize i_size, int32_t i_patterns)
+{
+    const BenchFrame frame(i_scene, i_size);
+    markeye::Tracker tracker = makeTracker(frame, i_patterns, markeye::TrackerOptions());
+    runTracker(io_state, tracker, frame.view(), i_scene);
+}
+
+// The library as the plug-in runs: each pattern's best square, all reported
+// (least confidence 0), so every pattern that selects a square costs a pose.
+void benchLibraryCompat(benchmark::State& io_state, TBenchScene i_scene, TFrameSize i_size, int32_t i_patterns)
+{
+    const BenchFrame frame(i_scene, i_size);
+    markeye::Tracker tracker = makeTracker(frame, i_patterns, markeye::TrackerOptions::pluginCompatible());
+    runTracker(io_state, tracker, frame.view(), i_scene);
 }
 
 // The plug-in as a script drives it: new with the built-in camera's bytes,
@@ -127,6 +158,42 @@ void benchDetectMarkers(benchmark::State& io_state, TBenchScene i_scene, TFrameS
     setPixelCounter(io_state, frame.pixels());
 }
 
+// The frame in another layout, converted once here: what a caller hands
+// over when its pictures are not BGRX.
+markeye::Image convertFrame(const markeye::ImageView& i_bgrx, markeye::PixelFormat i_format)
+{
+    markeye::Image image(i_bgrx.width, i_bgrx.height, i_format);
+    for (int32_t y = 0; y < image.height(); y++) {
+        for (int32_t x = 0; x < image.width(); x++) {
+            const uint8_t* bgrx = i_bgrx.data + y * i_bgrx.stride + 4 * x;
+            uint8_t* out = image.pixel(x, y);
+            if (i_format == markeye::PixelFormat::GRAY) {
+                out[0] = static_cast<uint8_t>((bgrx[0] + bgrx[1] + bgrx[2] + 1) / 3);
+                continue;
+            }
+            out[0] = bgrx[2];
+            out[1] = bgrx[1];
+            out[2] = bgrx[0];
+            if (markeye::bytesPerPixel(i_format) == 4) {
+                out[3] = 255;
+            }
+        }
+    }
+    return image;
+}
+
+// The library's default mode on the one-marker frame at 640 x 480 with 10
+// patterns, given as RGB, GRAY (converted by the tracker into its own
+// buffer) or RGBA (read in place, red first); EndToEnd/library is the same
+// frame as BGRX.
+void benchInput(benchmark::State& io_state, markeye::PixelFormat i_format)
+{
+    const BenchFrame frame(TBenchScene::ONE_MARKER, {640, 480});
+    const markeye::Image converted = convertFrame(frame.view(), i_format);
+    markeye::Tracker tracker = makeTracker(frame, MAX_PATTERNS, markeye::TrackerOptions());
+    runTracker(io_state, tracker, converted.view(), TBenchScene::ONE_MARKER);
+}
+
 using TEndToEndBench = void (*)(benchmark::State&, TBenchScene, TFrameSize, int32_t);
 
 const bool REGISTERED = [] {
@@ -135,7 +202,8 @@ const bool REGISTERED = [] {
         const char* name;
         TEndToEndBench run;
     } paths[] = {{"detectMarker", benchDetectMarker},
-                 {"sharedAnalysis", benchSharedAnalysis},
+                 {"library", benchLibrary},
+                 {"libraryCompat", benchLibraryCompat},
                  {"detectMarkers", benchDetectMarkers}};
     for (const auto& path : paths) {
         for (const TFrameSize& size : benchSizes()) {
@@ -148,6 +216,18 @@ const bool REGISTERED = [] {
                 }
             }
         }
+    }
+    const struct
+    {
+        const char* name;
+        markeye::PixelFormat format;
+    } formats[] = {{"RGB", markeye::PixelFormat::RGB},
+                   {"GRAY", markeye::PixelFormat::GRAY},
+                   {"RGBA", markeye::PixelFormat::RGBA}};
+    for (const auto& format : formats) {
+        const std::string name = std::string("Input/library/640x480/one/patterns:") + std::to_string(MAX_PATTERNS) +
+                                 "/" + format.name;
+        benchmark::RegisterBenchmark(name.c_str(), benchInput, format.format)->Unit(benchmark::kMicrosecond);
     }
     return true;
 }();

@@ -8,11 +8,12 @@ function(markeye_fuzz_entries target)
     ${MARKEYE_FUZZ_ENTRY_DIR}/CameraEntry.cpp
     ${MARKEYE_FUZZ_ENTRY_DIR}/FrameEntry.cpp
     ${MARKEYE_FUZZ_ENTRY_DIR}/FuzzScene.cpp
+    ${MARKEYE_FUZZ_ENTRY_DIR}/FuzzTracking.cpp
     ${MARKEYE_FUZZ_ENTRY_DIR}/FuzzXtra.cpp
     ${MARKEYE_FUZZ_ENTRY_DIR}/PatternEntry.cpp
     ${MARKEYE_FUZZ_ENTRY_DIR}/XtraEntry.cpp)
   target_include_directories(${target} PRIVATE ${MARKEYE_FUZZ_ENTRY_DIR})
-  target_link_libraries(${target} PRIVATE markeye_host markeye_render markeye_data votrack ${CMAKE_DL_LIBS})
+  target_link_libraries(${target} PRIVATE markeye markeye_host markeye_render markeye_data votrack ${CMAKE_DL_LIBS})
   target_compile_definitions(${target} PRIVATE MARKEYE_XTRA_MODULE="$<TARGET_FILE:markeye_xtra>")
   add_dependencies(${target} markeye_xtra)
 endfunction()

@@ -4,6 +4,7 @@
 //   markeye_fuzz_seeds <seeds> [<regressions>]   makes <folder>/<entry>/<name> files.
 // The layouts are those the entries in entries/ read; keep them in step.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FuzzScene.h"
@@ -23,7 +25,10 @@ namespace {
 // Index of each frame size in MarkeyeFuzz::frameSizes().
 constexpr uint8_t FRAME_640X480 = 0;
 constexpr uint8_t FRAME_160X120 = 1;
+constexpr uint8_t FRAME_320X240 = 2;
 constexpr uint8_t FRAME_64X48 = 3;
+// A frame entry's size byte that says width and height follow.
+constexpr uint8_t SIZE_FROM_INPUT = 0xF0;
 // Index in the sizes of MarkeyeFuzz::pickSmallFrameSize().
 constexpr uint8_t SMALL_160X120 = 0;
 constexpr uint8_t SMALL_64X48 = 1;
@@ -127,11 +132,50 @@ void writePatternSeeds(const SeedWriter& i_writer)
                    Bytes().u8(0).u8(3).i32(4).i32(4).append(patternText(4, 4)));
 }
 
-// Layout: frame size, threshold choice and value, grid choice (0 is 16),
-// picture kind, its parameters, pixel edits.
+// Layout: frame size, flags and threshold, grid choice (0 is 16), picture
+// kind, its parameters, pixel edits. No view descriptor: a packed BGRX view.
 Bytes frameHeader(uint8_t i_size, uint8_t i_picture)
 {
     return Bytes().u8(i_size).u8(0).i32(0).u8(0).u8(i_picture);
+}
+
+// A view descriptor (flag bit 1). Formats in the entry's order: 0 BGRX,
+// 1 BGRA, 2 RGBA, 3 RGBX, 4 BGR, 5 RGB, 6 GRAY. Rows: 0 packed, 1 padded,
+// 2 bottom-up, 3 bottom-up padded, 4 a stride one byte short.
+struct TViewSeed
+{
+    uint8_t format;
+    uint8_t rows;
+    // Bytes after each padded row, less one.
+    uint8_t padding;
+    uint8_t filler;
+    // Bit 0: the built-in 640 x 480 camera, rescaled to the frame; bit 1:
+    // the other pose solver than the mode's own.
+    uint8_t camera;
+    // Least confidence choice in the low four bits, marker width in the high.
+    uint8_t options;
+    // The pattern set: 0 marker 0, 1 markers 0 and 3, 2 marker 0 twice, 3
+    // hook and moon, 4 all eight.
+    uint8_t patterns;
+};
+
+constexpr uint8_t FLAG_RAW_THRESHOLD = 1;
+constexpr uint8_t FLAG_VIEW = 2;
+
+Bytes viewHeader(Bytes i_size, uint8_t i_flags, int32_t i_threshold, const TViewSeed& i_view, uint8_t i_grid,
+                 uint8_t i_picture)
+{
+    Bytes bytes = std::move(i_size);
+    bytes.u8(i_flags | FLAG_VIEW).i32(i_threshold);
+    bytes.u8(i_view.format).u8(i_view.rows).u8(i_view.padding).u8(i_view.filler).u8(i_view.camera).u8(i_view.options);
+    return bytes.u8(i_view.patterns).u8(i_grid).u8(i_picture);
+}
+
+// The markers picture's parameters for built-in marker 0 facing the camera
+// at depth 40 + 6 x i_depth, without clutter, blur, noise or edits.
+Bytes& oneMarker(Bytes& io_bytes, uint8_t i_depth)
+{
+    return io_bytes.u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(i_depth).u8(0).u8(0).u8(0).u8(0).u8(0);
 }
 
 void writeFrameSeeds(const SeedWriter& i_writer)
@@ -172,9 +216,27 @@ void writeFrameSeeds(const SeedWriter& i_writer)
     const TFrameSize small = MarkeyeFuzz::frameSizes()[FRAME_64X48];
     const std::vector<uint8_t>& rendered = MarkeyeFuzz::markerFrame(small);
     const size_t row = 4 * static_cast<size_t>(small.width);
-    i_writer.write("frame", "raw-64x48",
-                   frameHeader(FRAME_64X48, 0)
-                       .append(std::vector<uint8_t>(rendered.begin() + 16 * row, rendered.begin() + 32 * row)));
+    const std::vector<uint8_t> band(rendered.begin() + 16 * row, rendered.begin() + 32 * row);
+    i_writer.write("frame", "raw-64x48", frameHeader(FRAME_64X48, 0).append(band));
+
+    // Views: a marker about 70 px across (depth 202) in RGB, bottom-up rows
+    // padded by 6 bytes, for markers 0 and 3.
+    Bytes rgb = viewHeader(Bytes().u8(FRAME_160X120), 0, 0, {5, 3, 5, 0x5A, 0, 0, 1}, 0, 4);
+    i_writer.write("frame", "view-rgb-bottom-up-padded-160x120", oneMarker(rgb, 27));
+    // Grey rows padded by 4 bytes at 320 x 240, through the 640 x 480
+    // camera rescaled; a marker about 100 px across (depth 280), all eight
+    // patterns.
+    Bytes gray = viewHeader(Bytes().u8(FRAME_320X240), 0, 0, {6, 1, 3, 0, 1, 0, 4}, 0, 4);
+    i_writer.write("frame", "view-gray-padded-camera-rescaled-320x240", oneMarker(gray, 40));
+    // A size from the input (101 x 37), BGR rows bottom-up, threshold 120,
+    // least confidence 0.25, marker width 1e6, hook and moon on 8 x 8 grids,
+    // raw bytes (the band above) over the whole view.
+    Bytes odd = viewHeader(Bytes().u8(SIZE_FROM_INPUT).u16(100).u16(36), FLAG_RAW_THRESHOLD, 120,
+                           {4, 2, 0, 0, 0, 0x32, 3}, 1, 0);
+    i_writer.write("frame", "view-bgr-bottom-up-101x37", odd.append(band));
+    // RGBA whose stride is a byte short of a row: the tracker must refuse it.
+    Bytes short_rows = viewHeader(Bytes().u8(FRAME_64X48), 0, 0, {2, 4, 0, 255, 0, 0, 0}, 0, 4);
+    i_writer.write("frame", "view-rgba-short-stride-64x48", oneMarker(short_rows, 60));
 }
 
 // Builds the step bytes the xtra entry reads.
@@ -343,10 +405,16 @@ void writeXtraSeeds(const SeedWriter& i_writer)
     i_writer.write("xtra", "odd-calls", odd_session.get());
 }
 
-// Inputs that made the plug-in misbehave before it was mended, for
-// tests/robustness/inputs/.
+// Inputs that made the plug-in or the library misbehave before they were
+// mended, for tests/robustness/inputs/.
 void writeRegressionInputs(const SeedWriter& i_writer)
 {
+    // The built-in camera with the projection's third row 0: the library
+    // took the file, and its tracker let the core's exception out.
+    std::vector<uint8_t> singular = MarkeyeFuzz::builtinCameraBytes();
+    constexpr size_t PROJECTION_ROW_2 = 8 + 8 * 8;
+    std::fill(singular.begin() + PROJECTION_ROW_2, singular.begin() + PROJECTION_ROW_2 + 4 * 8, 0);
+    i_writer.write("camera", "projection-not-invertible", Bytes().u8(0).u8(SMALL_160X120).append(singular));
     using S = XtraScript;
     // new with a FIFO for the camera file: the reader waited for a writer
     // for ever.

@@ -1,15 +1,26 @@
 // Fuzz entry: camera parameter files and their list form.
 //
 // Input: one byte choosing the form, one byte choosing the frame size, then
-// the camera bytes (136 for a whole file; any length is tried).
+// the camera bytes (136 for a whole file; any length is tried). Whatever the
+// form, the bytes are also read by markeye::Camera::fromBytes, and a camera
+// it takes tracks a frame through the library.
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <optional>
 #include <vector>
 
 #include "FuzzEntries.h"
 #include "FuzzInput.h"
 #include "FuzzScene.h"
+#include "FuzzTracking.h"
 #include "FuzzXtra.h"
 #include "VoARException.h"
+#include "markeye/Camera.h"
+#include "markeye/Error.h"
+#include "markeye/Pattern.h"
+#include "markeye/Tracker.h"
 
 using Moa::TMoaValue;
 
@@ -81,6 +92,73 @@ void runCore(const TFrameSize& i_frame, const std::vector<uint8_t>& i_camera)
     detectAndPose(param, makePattern(0, 16), raster, THRESHOLD);
 }
 
+// Largest camera the library path builds a tracker for at its own size, in
+// pixels: a tracker's tables cost its frame size, and larger ones only cost
+// time here.
+constexpr int64_t CAMERA_BUDGET = 65536;
+
+void require(bool i_kept, const char* i_promise)
+{
+    MarkeyeFuzz::require(i_kept, "camera", i_promise);
+}
+
+// A tracker for built-in marker 0 through the camera, unless it refuses the
+// camera (a projection matrix it cannot invert).
+std::optional<markeye::Tracker> trackerOn(const markeye::Camera& i_camera)
+{
+    static const std::vector<markeye::Pattern> patterns = {
+        markeye::Pattern::builtin(markeye::Pattern::builtinNames()[0])};
+    try {
+        return markeye::Tracker(i_camera, patterns);
+    } catch (const markeye::Error&) {
+        return std::nullopt;
+    }
+}
+
+// A camera the library takes is whole and finite and writes back the bytes
+// it was read from; it rescales to a frame of its proportions and tracks it,
+// and refuses frames of other proportions.
+void runLibrary(const TFrameSize& i_frame, const std::vector<uint8_t>& i_camera)
+{
+    std::optional<markeye::Camera> camera;
+    try {
+        camera = markeye::Camera::fromBytes(i_camera.data(), i_camera.size(), "fuzz camera");
+    } catch (const markeye::Error&) {
+        return;
+    }
+    require(i_camera.size() >= markeye::Camera::FILE_SIZE, "a camera comes from a whole file");
+    require(camera->width() > 0 && camera->height() > 0, "a camera's size is positive");
+    const markeye::Distortion& distortion = camera->distortion();
+    const std::array<double, 4> values = {distortion.centre_x, distortion.centre_y, distortion.coefficient,
+                                          distortion.scale};
+    const auto finite = [](double i_v) { return std::isfinite(i_v); };
+    require(std::all_of(camera->projection().begin(), camera->projection().end(), finite) &&
+                std::all_of(values.begin(), values.end(), finite) && distortion.scale != 0.0,
+            "a camera's numbers are finite and its scale is not 0");
+    const std::array<uint8_t, markeye::Camera::FILE_SIZE> bytes = camera->toBytes();
+    require(std::equal(bytes.begin(), bytes.end(), i_camera.begin()),
+            "a camera writes back the bytes it was read from");
+    const markeye::ImageView frame = packedView(i_frame, markerFrame(i_frame));
+    if (camera->fits(i_frame.width, i_frame.height)) {
+        std::optional<markeye::Tracker> tracker = trackerOn(camera->rescaled(i_frame.width, i_frame.height));
+        if (tracker) {
+            trackChecked(*tracker, frame);
+        }
+        return;
+    }
+    bool refused = false;
+    try {
+        camera->rescaled(i_frame.width, i_frame.height);
+    } catch (const markeye::Error&) {
+        refused = true;
+    }
+    require(refused, "a camera refuses to rescale to other proportions");
+    if (int64_t{camera->width()} * camera->height() <= CAMERA_BUDGET) {
+        std::optional<markeye::Tracker> tracker = trackerOn(*camera);
+        require(!tracker || trackChecked(*tracker, frame) == nullptr, "a tracker refuses a frame of other proportions");
+    }
+}
+
 }  // namespace
 
 void fuzzCamera(const uint8_t* i_data, size_t i_size)
@@ -89,6 +167,7 @@ void fuzzCamera(const uint8_t* i_data, size_t i_size)
     const CameraForm form = static_cast<CameraForm>(in.u8() % FORM_COUNT);
     const TFrameSize frame = pickSmallFrameSize(in.u8());
     const std::vector<uint8_t> camera = in.rest();
+    runLibrary(frame, camera);
     if (form == FORM_HOST_ORDER_FILE) {
         runCore(frame, camera);
     } else {

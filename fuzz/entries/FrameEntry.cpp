@@ -1,13 +1,27 @@
-// Fuzz entry: one frame through the whole detector.
+// Fuzz entry: one frame through the library's tracker, in its default mode
+// and in the plug-in's, through the public API only.
 //
-// Input: frame size choice, threshold choice (and a 32-bit threshold),
-// pattern grid choice, picture kind with its parameters, then pixel edits;
-// for raw pictures the rest of the input is the pixels.
+// Input (fuzz/README.md has it byte by byte): the frame size (a choice, or
+// width and height from the input), flags, a 32-bit threshold, when flag
+// bit 1 is set a view descriptor (pixel format, row layout, padding, filler
+// byte, camera and pose solver, options, pattern set), the pattern grid, the
+// picture kind with
+// its parameters and pixel edits; for raw pictures the rest of the input,
+// repeated over the view's bytes, padding included. Without a descriptor the
+// frame is a packed BGRX view tracked for built-in marker 0 through the
+// built-in camera of its size, as inputs were read before views existed.
+//
+// Beyond the answers' own promises (FuzzTracking.h), the tracker must refuse
+// a view it cannot read, and only such views in the default mode, and read a
+// frame the same in every layout: the answer to the view equals the answer
+// to a packed BGRX copy made here.
 
-#include <map>
-#include <tuple>
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
 #include <memory>
-#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -15,13 +29,16 @@
 #include "FuzzEntries.h"
 #include "FuzzInput.h"
 #include "FuzzScene.h"
+#include "FuzzTracking.h"
 #include "MarkerPose.h"
-#include "RenderCamera.h"
 #include "SceneRandom.h"
 #include "SceneRenderer.h"
-#include "VoARException.h"
-#include "VoARSingleDetectMarker.h"
-#include "VoARTransMatResult.h"
+#include "markeye/Camera.h"
+#include "markeye/Image.h"
+#include "markeye/Pattern.h"
+#include "markeye/Tracker.h"
+
+using markeye::PixelFormat;
 
 namespace MarkeyeFuzz {
 
@@ -36,42 +53,125 @@ enum Picture : uint8_t {
     PICTURE_COUNT = 5,
 };
 
+// Size bytes from this one on: width and height follow. Rarely, since each
+// new size builds its trackers anew.
+constexpr uint8_t SIZE_FROM_INPUT = 0xF0;
+// Sizes from the input: each side 1 to MAX_SIDE, at most MAX_PIXELS in all
+// (the height is cut to fit), so that each input stays fast; the chosen
+// sizes include 640 x 480.
+constexpr int32_t MAX_SIDE = 512;
+constexpr int64_t MAX_PIXELS = 65536;
+
+// Flags: the 32-bit threshold is used as it is (else 100); a view
+// descriptor follows the threshold.
+constexpr uint8_t FLAG_RAW_THRESHOLD = 1;
+constexpr uint8_t FLAG_VIEW = 2;
+
 constexpr int32_t GRID_SIZES[] = {16, 8, 64, 1, 4};
 constexpr int32_t MAX_QUADS = 12;
 constexpr int32_t MAX_MARKERS = 4;
 constexpr int32_t MAX_EDITS = 32;
 
-// The detector and the camera it shares for one frame size and grid, built
-// on first use and kept: building one costs far more than a detection.
-struct TDetectorSetup
-{
-    std::unique_ptr<VoTrack::VoARParam> param;
-    std::unique_ptr<VoTrack::VoARSingleDetectMarker> detector;
+// The built-in markers of the patterns a descriptor chooses among: one; two
+// unlike ones; one twice (a square goes to the first); hook and moon, the
+// closest pair; all eight. A fixed few, so that trackers can be kept.
+const std::vector<std::vector<int32_t>> PATTERN_SETS = {{0}, {0, 3}, {0, 0}, {2, 7}, {0, 1, 2, 3, 4, 5, 6, 7}};
+
+// The formats a descriptor chooses from, then one value that is no format.
+constexpr PixelFormat FORMATS[] = {PixelFormat::BGRX, PixelFormat::BGRA, PixelFormat::RGBA, PixelFormat::RGBX,
+                                   PixelFormat::BGR,  PixelFormat::RGB,  PixelFormat::GRAY};
+constexpr uint32_t FORMAT_CHOICES = sizeof(FORMATS) / sizeof(FORMATS[0]) + 1;
+constexpr int UNKNOWN_FORMAT = 1000;
+
+// How the rows lie in memory. From ROWS_SHORT on, views the tracker must
+// refuse: a stride one byte shorter than a row, no pixel data, a width of 0
+// or less (minus the padding byte).
+enum Rows : uint8_t {
+    ROWS_PACKED = 0,
+    ROWS_PADDED = 1,
+    ROWS_BOTTOM_UP = 2,
+    ROWS_BOTTOM_UP_PADDED = 3,
+    ROWS_SHORT = 4,
+    ROWS_NO_DATA = 5,
+    ROWS_NO_SIZE = 6,
+    ROWS_COUNT = 7,
 };
 
-VoTrack::VoARSingleDetectMarker* detectorFor(const TFrameSize& i_size, int32_t i_grid,
-                                             const VoTrack::VoARRgbRaster_BGRA& i_raster)
+// Option values a descriptor chooses from, values out of range (which the
+// tracker must refuse) among them. Least confidence choice 0 keeps each
+// mode's own (0.55 by default, 0 in the plug-in's mode); choice k is
+// MIN_CONFIDENCES[k - 1].
+constexpr double NAN_VALUE = std::numeric_limits<double>::quiet_NaN();
+constexpr double INFINITE = std::numeric_limits<double>::infinity();
+constexpr double MIN_CONFIDENCES[] = {0.0, 0.25, 0.55, 0.9, 1.0, -0.01, 1.01, NAN_VALUE};
+constexpr uint32_t MIN_CONFIDENCE_CHOICES = sizeof(MIN_CONFIDENCES) / sizeof(MIN_CONFIDENCES[0]) + 1;
+constexpr double MARKER_WIDTHS[] = {80.0, 1.0, 1e-3, 1e6, 0.0, -80.0, INFINITE, NAN_VALUE};
+constexpr uint32_t MARKER_WIDTH_CHOICES = sizeof(MARKER_WIDTHS) / sizeof(MARKER_WIDTHS[0]);
+constexpr int32_t TRACKER_CACHE = 32;
+constexpr int32_t RENDERER_CACHE = 8;
+
+// What a view descriptor says, and what the entry does without one.
+struct TFramePlan
 {
-    static std::map<std::tuple<int32_t, int32_t, int32_t>, TDetectorSetup> cache;
-    TDetectorSetup& setup = cache[{i_size.width, i_size.height, i_grid}];
-    if (setup.detector == nullptr) {
-        setup.param = builtinCamera(i_size.width, i_size.height);
-        setup.detector = std::make_unique<VoTrack::VoARSingleDetectMarker>(
-            setup.param.get(), makePattern(0, i_grid).release(), MARKER_WIDTH,
-            i_raster.getBufferReader()->getBufferType());
+    PixelFormat format = PixelFormat::BGRX;
+    Rows rows = ROWS_PACKED;
+    // Bytes after each row of a padded layout, less one; the negated width
+    // of ROWS_NO_SIZE.
+    uint8_t padding = 0;
+    // The padding's bytes and the fourth byte of 32-bit pixels.
+    uint8_t filler = 255;
+    // The built-in 640 x 480 camera, rescaled to the frame (or refused for
+    // other proportions), instead of the built-in camera of the frame's size.
+    bool camera_640x480 = false;
+    // The other pose solver than the mode's own.
+    bool other_solver = false;
+    uint32_t min_confidence = 0;
+    uint32_t marker_width = 0;
+    // Index in PATTERN_SETS.
+    uint32_t patterns = 0;
+};
+
+TFrameSize readFrameSize(FuzzInput& io_in)
+{
+    const uint8_t choice = io_in.u8();
+    if (choice < SIZE_FROM_INPUT) {
+        return pickFrameSize(choice);
     }
-    return setup.detector.get();
+    const int32_t width = 1 + io_in.u16() % MAX_SIDE;
+    const int32_t height = 1 + io_in.u16() % MAX_SIDE;
+    return {width, static_cast<int32_t>(std::min<int64_t>(height, MAX_PIXELS / width))};
+}
+
+TFramePlan readPlan(FuzzInput& io_in)
+{
+    TFramePlan plan;
+    const uint32_t format = io_in.choose(FORMAT_CHOICES);
+    plan.format = format < FORMAT_CHOICES - 1 ? FORMATS[format] : static_cast<PixelFormat>(UNKNOWN_FORMAT);
+    plan.rows = static_cast<Rows>(io_in.choose(ROWS_COUNT));
+    plan.padding = io_in.u8();
+    plan.filler = io_in.u8();
+    const uint8_t camera = io_in.u8();
+    plan.camera_640x480 = (camera & 1) != 0;
+    plan.other_solver = (camera & 2) != 0;
+    const uint8_t options = io_in.u8();
+    plan.min_confidence = (options & 0x0F) % MIN_CONFIDENCE_CHOICES;
+    plan.marker_width = (options >> 4) % MARKER_WIDTH_CHOICES;
+    plan.patterns = io_in.choose(static_cast<uint32_t>(PATTERN_SETS.size()));
+    return plan;
+}
+
+bool isKnownFormat(PixelFormat i_format)
+{
+    return i_format != static_cast<PixelFormat>(UNKNOWN_FORMAT);
 }
 
 Markeye::SceneRenderer& rendererFor(const TFrameSize& i_size)
 {
-    static std::map<std::pair<int32_t, int32_t>, std::unique_ptr<Markeye::SceneRenderer>> cache;
-    std::unique_ptr<Markeye::SceneRenderer>& renderer = cache[{i_size.width, i_size.height}];
-    if (renderer == nullptr) {
-        const std::unique_ptr<VoTrack::VoARParam> param = builtinCamera(i_size.width, i_size.height);
-        renderer = std::make_unique<Markeye::SceneRenderer>(Markeye::RenderCamera::fromParam(*param));
-    }
-    return *renderer;
+    static FuzzCache<std::pair<int32_t, int32_t>, Markeye::SceneRenderer> cache(RENDERER_CACHE);
+    return cache.get({i_size.width, i_size.height}, [&] {
+        return std::make_unique<Markeye::SceneRenderer>(
+            renderCamera(markeye::Camera::builtin(i_size.width, i_size.height)));
+    });
 }
 
 // Rounds toward minus infinity, so that sheared cells keep their size left
@@ -81,6 +181,7 @@ int32_t floorDivide(int32_t i_value, int32_t i_divisor)
     return i_value >= 0 ? i_value / i_divisor : -((-i_value + i_divisor - 1) / i_divisor);
 }
 
+// The structured pictures, as packed BGRX pixels (the fourth byte 255).
 class FrameBuilder
 {
 public:
@@ -111,18 +212,6 @@ public:
             return;
         }
         editPixels();
-    }
-
-    // The rest of the input, repeated over the frame.
-    void fillRaw()
-    {
-        const std::vector<uint8_t> bytes = _in.rest();
-        if (bytes.empty()) {
-            return;
-        }
-        for (size_t k = 0; k < _pixels.size(); k++) {
-            _pixels[k] = bytes[k % bytes.size()];
-        }
     }
 
 private:
@@ -285,11 +374,254 @@ private:
     std::vector<uint8_t> _pixels;
 };
 
-int32_t readThreshold(FuzzInput* io_in)
+// The frame as the plan lays it out, in bytes of its own.
+class FrameView
 {
-    const uint8_t choice = io_in->u8();
-    const int32_t raw = io_in->i32();
-    return (choice & 1) != 0 ? raw : THRESHOLD;
+public:
+    FrameView(const TFramePlan& i_plan, const TFrameSize& i_size)
+        : _plan(i_plan),
+          _size(i_size),
+          _pixel(markeye::bytesPerPixel(i_plan.format)),
+          _pitch(rowPitch(i_plan, _pixel * i_size.width)),
+          _bytes(std::max<size_t>(1, static_cast<size_t>(_pitch) * static_cast<size_t>(i_size.height)), i_plan.filler)
+    {
+    }
+
+    // Whether the tracker must read the view: a known format, rows it can
+    // follow.
+    bool readable() const { return isKnownFormat(_plan.format) && _plan.rows < ROWS_SHORT; }
+    bool isPackedBgrx() const { return _plan.format == PixelFormat::BGRX && _plan.rows == ROWS_PACKED; }
+
+    // The bytes repeated over the whole view, padding included.
+    void fillRaw(const std::vector<uint8_t>& i_bytes)
+    {
+        for (size_t k = 0; !i_bytes.empty() && k < _bytes.size(); k++) {
+            _bytes[k] = i_bytes[k % i_bytes.size()];
+        }
+    }
+
+    // A packed BGRX picture of the view's size, in the view's format.
+    void fillFrom(const std::vector<uint8_t>& i_bgrx)
+    {
+        if (_plan.rows >= ROWS_SHORT) {
+            return;
+        }
+        for (int32_t y = 0; y < _size.height; y++) {
+            for (int32_t x = 0; x < _size.width; x++) {
+                writePixel(&i_bgrx[4 * (static_cast<size_t>(y) * static_cast<size_t>(_size.width) + x)], pixel(x, y));
+            }
+        }
+    }
+
+    markeye::ImageView view() const
+    {
+        const bool bottom_up = isBottomUp();
+        const uint8_t* first = bottom_up ? &_bytes[static_cast<size_t>(_pitch) * (_size.height - 1)] : _bytes.data();
+        return markeye::ImageView{_plan.rows == ROWS_NO_DATA ? nullptr : first,
+                                  _plan.rows == ROWS_NO_SIZE ? -static_cast<int32_t>(_plan.padding) : _size.width,
+                                  _size.height, bottom_up ? -_pitch : _pitch, _plan.format};
+    }
+
+    // The view's pixels as packed BGRX, read the way Image.h says each
+    // format holds them.
+    std::vector<uint8_t> packedCopy() const
+    {
+        std::vector<uint8_t> bgrx(4 * static_cast<size_t>(_size.width) * static_cast<size_t>(_size.height), 255);
+        for (int32_t y = 0; y < _size.height; y++) {
+            for (int32_t x = 0; x < _size.width; x++) {
+                readPixel(pixel(x, y), &bgrx[4 * (static_cast<size_t>(y) * static_cast<size_t>(_size.width) + x)]);
+            }
+        }
+        return bgrx;
+    }
+
+private:
+    static std::ptrdiff_t rowPitch(const TFramePlan& i_plan, std::ptrdiff_t i_row)
+    {
+        switch (i_plan.rows) {
+        case ROWS_PADDED:
+        case ROWS_BOTTOM_UP_PADDED:
+            return i_row + 1 + i_plan.padding;
+        case ROWS_SHORT:
+            return i_row - 1;
+        default:
+            return i_row;
+        }
+    }
+
+    bool isBottomUp() const { return _plan.rows == ROWS_BOTTOM_UP || _plan.rows == ROWS_BOTTOM_UP_PADDED; }
+
+    // Pixel (i_x, i_y) of the picture, row 0 at the top.
+    uint8_t* pixel(int32_t i_x, int32_t i_y) { return _bytes.data() + offset(i_x, i_y); }
+    const uint8_t* pixel(int32_t i_x, int32_t i_y) const { return _bytes.data() + offset(i_x, i_y); }
+    size_t offset(int32_t i_x, int32_t i_y) const
+    {
+        const int32_t row = isBottomUp() ? _size.height - 1 - i_y : i_y;
+        return static_cast<size_t>(row) * static_cast<size_t>(_pitch) + static_cast<size_t>(i_x) * _pixel;
+    }
+
+    void writePixel(const uint8_t* i_bgrx, uint8_t* o_pixel) const
+    {
+        switch (_plan.format) {
+        case PixelFormat::GRAY:
+            o_pixel[0] = static_cast<uint8_t>((i_bgrx[0] + i_bgrx[1] + i_bgrx[2] + 1) / 3);
+            return;
+        case PixelFormat::RGBA:
+        case PixelFormat::RGBX:
+        case PixelFormat::RGB:
+            o_pixel[0] = i_bgrx[2];
+            o_pixel[1] = i_bgrx[1];
+            o_pixel[2] = i_bgrx[0];
+            break;
+        default:
+            o_pixel[0] = i_bgrx[0];
+            o_pixel[1] = i_bgrx[1];
+            o_pixel[2] = i_bgrx[2];
+            break;
+        }
+        if (_pixel == 4) {
+            o_pixel[3] = _plan.filler;
+        }
+    }
+
+    void readPixel(const uint8_t* i_pixel, uint8_t* o_bgrx) const
+    {
+        switch (_plan.format) {
+        case PixelFormat::GRAY:
+            o_bgrx[0] = o_bgrx[1] = o_bgrx[2] = i_pixel[0];
+            return;
+        case PixelFormat::RGBA:
+        case PixelFormat::RGBX:
+        case PixelFormat::RGB:
+            o_bgrx[0] = i_pixel[2];
+            o_bgrx[1] = i_pixel[1];
+            o_bgrx[2] = i_pixel[0];
+            return;
+        default:
+            o_bgrx[0] = i_pixel[0];
+            o_bgrx[1] = i_pixel[1];
+            o_bgrx[2] = i_pixel[2];
+            return;
+        }
+    }
+
+    TFramePlan _plan;
+    TFrameSize _size;
+    int32_t _pixel;
+    // Bytes from one row to the next, whichever way the rows run.
+    std::ptrdiff_t _pitch;
+    std::vector<uint8_t> _bytes;
+};
+
+markeye::TrackerOptions optionsFor(const TFramePlan& i_plan, int32_t i_threshold, bool i_compatible)
+{
+    markeye::TrackerOptions options =
+        i_compatible ? markeye::TrackerOptions::pluginCompatible() : markeye::TrackerOptions();
+    options.threshold = i_threshold;
+    if (i_plan.min_confidence != 0) {
+        options.min_confidence = MIN_CONFIDENCES[i_plan.min_confidence - 1];
+    }
+    options.marker_width = MARKER_WIDTHS[i_plan.marker_width];
+    if (i_plan.other_solver) {
+        options.pose_solver = options.pose_solver == markeye::PoseSolver::PLANAR ? markeye::PoseSolver::PLUGIN
+                                                                                 : markeye::PoseSolver::PLANAR;
+    }
+    return options;
+}
+
+std::string trackerKey(const TFramePlan& i_plan, const TFrameSize& i_size, int32_t i_grid,
+                       const markeye::TrackerOptions& i_options)
+{
+    std::string key;
+    const auto add = [&key](const auto& i_value) {
+        key.append(reinterpret_cast<const char*>(&i_value), sizeof(i_value));
+    };
+    // One tracker with the 640 x 480 camera serves every frame size: it
+    // keeps the setups of the sizes it saw last.
+    add(i_plan.camera_640x480);
+    if (!i_plan.camera_640x480) {
+        add(i_size.width);
+        add(i_size.height);
+    }
+    add(i_grid);
+    add(i_options.threshold);
+    add(i_options.min_confidence);
+    add(i_options.marker_width);
+    add(i_options.pose_solver);
+    add(i_options.plugin_compatible);
+    add(i_plan.patterns);
+    return key;
+}
+
+// A tracker for the plan's frames, kept for the inputs that follow; null
+// when the options are out of range (after checking that it refuses them).
+markeye::Tracker* trackerFor(const TFramePlan& i_plan, const TFrameSize& i_size, int32_t i_grid,
+                             const markeye::TrackerOptions& i_options)
+{
+    static FuzzCache<std::string, markeye::Tracker> cache(TRACKER_CACHE);
+    const auto make = [&] {
+        const markeye::Camera camera = i_plan.camera_640x480 ? markeye::Camera::builtin(640, 480)
+                                                             : markeye::Camera::builtin(i_size.width, i_size.height);
+        std::vector<markeye::Pattern> patterns;
+        for (int32_t marker : PATTERN_SETS[i_plan.patterns]) {
+            patterns.push_back(markeye::Pattern::fromNumbers(patternNumbers(marker, i_grid), i_grid, i_grid));
+        }
+        return makeTracker(camera, std::move(patterns), i_options);
+    };
+    if (!optionsInRange(i_options)) {
+        make();
+        return nullptr;
+    }
+    return &cache.get(trackerKey(i_plan, i_size, i_grid, i_options), make);
+}
+
+// An answer, kept past the tracker's next call.
+struct TAnswer
+{
+    bool refused;
+    std::vector<markeye::Detection> found;
+    std::vector<double> best;
+};
+
+TAnswer answerOf(markeye::Tracker& io_tracker, const markeye::ImageView& i_frame)
+{
+    const std::vector<markeye::Detection>* found = trackChecked(io_tracker, i_frame);
+    if (found == nullptr) {
+        return {true, {}, {}};
+    }
+    return {false, *found, io_tracker.bestConfidences()};
+}
+
+// Equal, NaN equal to NaN: the same computation on the same pixels.
+bool sameValues(const std::vector<double>& i_a, const std::vector<double>& i_b)
+{
+    return std::equal(i_a.begin(), i_a.end(), i_b.begin(), i_b.end(), [](double i_x, double i_y) {
+        return i_x == i_y || (std::isnan(i_x) && std::isnan(i_y));
+    });
+}
+
+std::vector<double> valuesOf(const markeye::Detection& i_detection)
+{
+    std::vector<double> values = {static_cast<double>(i_detection.pattern), i_detection.confidence,
+                                  static_cast<double>(i_detection.direction), i_detection.reprojection_error,
+                                  i_detection.pose_ambiguity};
+    for (const std::array<double, 2>& corner : i_detection.corners) {
+        values.insert(values.end(), corner.begin(), corner.end());
+    }
+    for (const std::array<double, 3>& row : i_detection.rotation) {
+        values.insert(values.end(), row.begin(), row.end());
+    }
+    values.insert(values.end(), i_detection.translation.begin(), i_detection.translation.end());
+    return values;
+}
+
+bool sameAnswers(const TAnswer& i_a, const TAnswer& i_b)
+{
+    return i_a.refused == i_b.refused && sameValues(i_a.best, i_b.best) &&
+           std::equal(i_a.found.begin(), i_a.found.end(), i_b.found.begin(), i_b.found.end(),
+                      [](const markeye::Detection& i_x, const markeye::Detection& i_y) {
+                          return sameValues(valuesOf(i_x), valuesOf(i_y));
+                      });
 }
 
 }  // namespace
@@ -297,28 +629,39 @@ int32_t readThreshold(FuzzInput* io_in)
 void fuzzFrame(const uint8_t* i_data, size_t i_size)
 {
     FuzzInput in(i_data, i_size);
-    const TFrameSize size = pickFrameSize(in.u8());
-    const int32_t threshold = readThreshold(&in);
+    const TFrameSize size = readFrameSize(in);
+    const uint8_t flags = in.u8();
+    const int32_t raw_threshold = in.i32();
+    const int32_t threshold = (flags & FLAG_RAW_THRESHOLD) != 0 ? raw_threshold : THRESHOLD;
+    const TFramePlan plan = (flags & FLAG_VIEW) != 0 ? readPlan(in) : TFramePlan();
     const int32_t grid = GRID_SIZES[in.choose(sizeof(GRID_SIZES) / sizeof(GRID_SIZES[0]))];
     const Picture picture = static_cast<Picture>(in.u8() % PICTURE_COUNT);
-    FrameBuilder frame(&in, size);
+    FrameView frame(plan, size);
     if (picture == PICTURE_RAW) {
-        frame.fillRaw();
+        frame.fillRaw(in.rest());
     } else {
-        frame.build(picture);
+        FrameBuilder builder(&in, size);
+        builder.build(picture);
+        frame.fillFrom(builder.pixels());
     }
-    const VoTrack::VoARRgbRaster_BGRA raster(frame.pixels().data(), size.width, size.height);
-    try {
-        VoTrack::VoARSingleDetectMarker* detector = detectorFor(size, grid, raster);
-        if (!detector->detectMarker(&raster, threshold)) {
-            return;
+    const bool must_refuse =
+        !frame.readable() || (plan.camera_640x480 && !markeye::Camera::builtin(640, 480).fits(size.width, size.height));
+    const std::vector<uint8_t> copy =
+        frame.readable() && !frame.isPackedBgrx() ? frame.packedCopy() : std::vector<uint8_t>();
+    for (bool compatible : {false, true}) {
+        markeye::Tracker* tracker = trackerFor(plan, size, grid, optionsFor(plan, threshold, compatible));
+        if (tracker == nullptr) {
+            continue;
         }
-        VoTrack::VoARTransMatResult pose;
-        detector->setContinueMode(false);
-        detector->getPose(&pose);
-        detector->setContinueMode(true);
-        detector->getPose(&pose);
-    } catch (const VoTrack::VoARException&) {
+        const TAnswer answer = answerOf(*tracker, frame.view());
+        require(answer.refused || !must_refuse, "tracker", "a view or frame size it cannot read is refused");
+        // The default way searches a crowded frame again instead of giving up.
+        require(!answer.refused || must_refuse || compatible, "tracker",
+                "the default mode tracks every view it can read");
+        if (!copy.empty()) {
+            require(sameAnswers(answer, answerOf(*tracker, packedView(size, copy))), "tracker",
+                    "a frame reads the same in every layout");
+        }
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -52,6 +54,14 @@ TempFolder& tempFolder()
 
 }  // namespace
 
+void require(bool i_kept, const char* i_subject, const char* i_promise)
+{
+    if (!i_kept) {
+        std::fprintf(stderr, "%s broke a promise: %s\n", i_subject, i_promise);
+        std::abort();
+    }
+}
+
 const std::vector<TFrameSize>& frameSizes()
 {
     static const std::vector<TFrameSize> sizes = {{640, 480}, {160, 120}, {320, 240}, {64, 48}, {96, 96},
@@ -97,14 +107,27 @@ std::unique_ptr<VoTrack::VoARParam> builtinCamera(int32_t i_width, int32_t i_hei
     return param;
 }
 
+Markeye::RenderCamera renderCamera(const markeye::Camera& i_camera)
+{
+    const markeye::Distortion& d = i_camera.distortion();
+    const double distortion[4] = {d.centre_x, d.centre_y, d.coefficient, d.scale};
+    return Markeye::RenderCamera(i_camera.width(), i_camera.height(), i_camera.projection().data(), distortion);
+}
+
 const std::vector<int32_t>& patternNumbers(int32_t i_marker, int32_t i_size)
 {
     static std::map<std::pair<int32_t, int32_t>, std::vector<int32_t>> cache;
     const int32_t marker = ((i_marker % Markeye::BuiltinMarkers::count()) + Markeye::BuiltinMarkers::count()) %
                            Markeye::BuiltinMarkers::count();
     std::vector<int32_t>& numbers = cache[{marker, i_size}];
-    if (numbers.empty()) {
-        numbers = markeye::Pattern::fromPicture(Markeye::BuiltinMarkers::picture(marker).view(), i_size, i_size).numbers();
+    if (!numbers.empty()) {
+        return numbers;
+    }
+    if ((i_size & (i_size - 1)) != 0) {
+        numbers.assign(12 * static_cast<size_t>(i_size) * static_cast<size_t>(i_size), 128);
+    } else {
+        const Markeye::MarkerPicture picture = Markeye::BuiltinMarkers::picture(marker);
+        numbers = markeye::Pattern::fromPicture(picture.view(), i_size, i_size).numbers();
     }
     return numbers;
 }
@@ -121,8 +144,7 @@ const std::vector<uint8_t>& markerFrame(const TFrameSize& i_size)
     static std::map<std::pair<int32_t, int32_t>, std::vector<uint8_t>> cache;
     std::vector<uint8_t>& frame = cache[{i_size.width, i_size.height}];
     if (frame.empty()) {
-        const std::unique_ptr<VoTrack::VoARParam> param = builtinCamera(i_size.width, i_size.height);
-        Markeye::SceneRenderer renderer(Markeye::RenderCamera::fromParam(*param));
+        Markeye::SceneRenderer renderer(renderCamera(markeye::Camera::builtin(i_size.width, i_size.height)));
         const Markeye::MarkerPicture picture = Markeye::BuiltinMarkers::picture(0);
         renderer.render(Markeye::TSceneMarker(&picture, MARKER_WIDTH, Markeye::MarkerPose::facing(0.0, 0.0, 400.0)),
                         Markeye::TSceneOptions());
@@ -130,6 +152,12 @@ const std::vector<uint8_t>& markerFrame(const TFrameSize& i_size)
         frame.assign(bytes, bytes + 4 * static_cast<size_t>(i_size.width) * static_cast<size_t>(i_size.height));
     }
     return frame;
+}
+
+markeye::ImageView packedView(const TFrameSize& i_size, const std::vector<uint8_t>& i_bgrx)
+{
+    return markeye::ImageView{i_bgrx.data(), i_size.width, i_size.height,
+                              4 * static_cast<std::ptrdiff_t>(i_size.width), markeye::PixelFormat::BGRX};
 }
 
 std::string tempPath(const std::string& i_name)

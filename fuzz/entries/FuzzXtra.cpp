@@ -26,12 +26,9 @@ void keepModuleLoaded()
     }
 }
 
-void require(bool i_condition, const char* i_what)
+void require(bool i_kept, const char* i_promise)
 {
-    if (!i_condition) {
-        std::fprintf(stderr, "plug-in broke a promise: %s\n", i_what);
-        std::abort();
-    }
+    MarkeyeFuzz::require(i_kept, "plug-in", i_promise);
 }
 
 }  // namespace

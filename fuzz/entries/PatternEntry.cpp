@@ -2,16 +2,27 @@
 //
 // Input: a byte choosing the path, a byte telling how the sizes are read,
 // width and height (32 bits each), then the body: the pattern file's text,
-// or the list's numbers (one byte or four bytes per number).
+// or the list's numbers (one byte or four bytes per number). Whatever the
+// path, the body is also read by the library (markeye::Pattern::fromFile,
+// with and without the grid, or fromNumbers), and a pattern it takes is
+// searched for with the library's tracker.
 
 #include <algorithm>
+#include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "FuzzEntries.h"
 #include "FuzzInput.h"
 #include "FuzzScene.h"
+#include "FuzzTracking.h"
 #include "FuzzXtra.h"
 #include "VoARException.h"
+#include "markeye/Camera.h"
+#include "markeye/Error.h"
+#include "markeye/Pattern.h"
+#include "markeye/Tracker.h"
 
 using Moa::TMoaValue;
 
@@ -138,6 +149,69 @@ void runPlugin(PatternPath i_path, SizeArguments i_sizes, int32_t i_width, int32
     xtra.call(METHOD_DETECT_MARKERS, {frame});
 }
 
+void require(bool i_kept, const char* i_promise)
+{
+    MarkeyeFuzz::require(i_kept, "pattern", i_promise);
+}
+
+bool isGridSide(int32_t i_side)
+{
+    return i_side >= 1 && i_side <= 64 && (i_side & (i_side - 1)) == 0;
+}
+
+// A pattern the library takes has an allowed grid, 12 brightness numbers
+// per cell, a picture per direction, and reads back as it is saved; the
+// tracker then searches a marker frame for it.
+void checkPattern(const markeye::Pattern& i_pattern)
+{
+    require(isGridSide(i_pattern.gridWidth()) && isGridSide(i_pattern.gridHeight()), "a pattern's grid is allowed");
+    const size_t cells = static_cast<size_t>(i_pattern.gridWidth()) * static_cast<size_t>(i_pattern.gridHeight());
+    require(i_pattern.numbers().size() == 12 * cells, "a pattern has 12 numbers per cell");
+    require(std::all_of(i_pattern.numbers().begin(), i_pattern.numbers().end(),
+                        [](int32_t i_v) { return i_v >= 0 && i_v <= 255; }),
+            "a pattern's numbers are brightnesses");
+    for (int32_t direction = 0; direction < 4; direction++) {
+        const markeye::Image picture = i_pattern.picture(direction);
+        require(picture.width() == i_pattern.gridWidth() && picture.height() == i_pattern.gridHeight(),
+                "a direction's picture has the grid's size");
+    }
+    const std::string saved = tempPath("library-saved.pat");
+    i_pattern.save(saved);
+    require(markeye::Pattern::fromFile(saved, i_pattern.gridWidth(), i_pattern.gridHeight()).numbers() ==
+                i_pattern.numbers(),
+            "a saved pattern reads back the same");
+    markeye::Tracker tracker(markeye::Camera::builtin(SEARCH_FRAME.width, SEARCH_FRAME.height), {i_pattern});
+    trackChecked(tracker, packedView(SEARCH_FRAME, markerFrame(SEARCH_FRAME)));
+}
+
+// Checks the pattern i_read gives, unless it refuses with markeye::Error.
+void tryPattern(const std::function<markeye::Pattern()>& i_read)
+{
+    std::optional<markeye::Pattern> pattern;
+    try {
+        pattern = i_read();
+    } catch (const markeye::Error&) {
+        return;
+    }
+    checkPattern(*pattern);
+}
+
+void runLibrary(PatternPath i_path, int32_t i_width, int32_t i_height, const std::vector<uint8_t>& i_body,
+                bool i_wide)
+{
+    if (i_path == PATH_CORE_FILE || i_path == PATH_XTRA_FILE) {
+        const std::string file = writeTempFile("library.pat", i_body);
+        tryPattern([&] {
+            const markeye::Pattern pattern = markeye::Pattern::fromFile(file);
+            require(pattern.gridWidth() == pattern.gridHeight(), "a grid told by the count is square");
+            return pattern;
+        });
+        tryPattern([&] { return markeye::Pattern::fromFile(file, i_width, i_height); });
+    } else {
+        tryPattern([&] { return markeye::Pattern::fromNumbers(numbersOf(i_body, i_wide), i_width, i_height); });
+    }
+}
+
 }  // namespace
 
 void fuzzPattern(const uint8_t* i_data, size_t i_size)
@@ -149,6 +223,7 @@ void fuzzPattern(const uint8_t* i_data, size_t i_size)
     const int32_t height = gridSize(in.i32(), (how & RAW_HEIGHT) != 0);
     const bool wide = (how & WIDE_NUMBERS) != 0;
     const std::vector<uint8_t> body = in.rest();
+    runLibrary(path, width, height, body, wide);
     if (path == PATH_CORE_FILE || path == PATH_CORE_LIST) {
         runCore(path, width, height, body, wide);
         return;
