@@ -65,7 +65,7 @@ struct TrackerOptions
     // Binarisation: a pixel is dark when red + green + blue is at most 3 x
     // threshold (0 to 255).
     int threshold = 100;
-    // How poses are computed.
+    // How poses are computed (with plugin_compatible, always the plug-in's).
     PoseSolver pose_solver = PoseSolver::PLANAR;
     // false: each square is reported at most once, for the pattern it matches
     // best, and a pattern shown several times is reported once per copy.
