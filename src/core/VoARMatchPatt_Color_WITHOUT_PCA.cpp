@@ -1,5 +1,6 @@
 #include "VoARMatchPatt_Color_WITHOUT_PCA.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "VoARAssert.h"
@@ -28,7 +29,8 @@ int64_t dotProduct(const int* i_a, const int32_t* i_b, int32_t i_length)
 }  // namespace
 
 VoARMatchPatt_Color_WITHOUT_PCA::VoARMatchPatt_Color_WITHOUT_PCA()
-    : _input(INITIAL_INPUT_LENGTH), _input_power(0.0), _width(1), _height(1), _confidence(0.0), _direction(0)
+    : _input(INITIAL_INPUT_LENGTH), _input_power(0.0), _width(1), _height(1), _confidence(0.0), _direction(0),
+      _correlations{}
 {
 }
 
@@ -71,6 +73,7 @@ void VoARMatchPatt_Color_WITHOUT_PCA::matchCode(const VoARCode* i_code)
                    "i_code->getWidth()==this->_width && i_code->getHeight()==this->_height");
     _confidence = 0.0;
     _direction = -1;
+    std::fill(_correlations, _correlations + VoARCode::DIRECTION_COUNT, 0.0);
     // A uniform sample correlates with nothing (0 / 0 for every direction).
     if (_input_power == 0.0) {
         return;
@@ -81,6 +84,7 @@ void VoARMatchPatt_Color_WITHOUT_PCA::matchCode(const VoARCode* i_code)
     for (int32_t d = 0; d < VoARCode::DIRECTION_COUNT; d++) {
         const int64_t s = dotProduct(_input.items.get(), pattern + d * length, length);
         const double r = static_cast<double>(s) / power[d] / _input_power;
+        _correlations[d] = r;
         // Strictly greater: the lower direction keeps a tie.
         if (r > _confidence) {
             _confidence = r;

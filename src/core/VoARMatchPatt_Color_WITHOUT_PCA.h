@@ -24,6 +24,11 @@ public:
 
     double getConfidence() const override { return _confidence; }
     int32_t getDirection() const override { return _direction; }
+    // The last matchCode's correlation with each direction block, -1.0 to
+    // 1.0, indexed by direction (VoARCode::DIRECTION_COUNT values, all 0.0
+    // for a uniform sample): what confidence and direction were chosen from,
+    // for a caller that weighs every block against the others.
+    const double* getCorrelations() const { return _correlations; }
     // Asserts that the pattern has the last sample's width and height.
     void matchCode(const VoARCode* i_code) override;
     // Asserts a sample size of 1..1023 per axis; sample values are 0..255.
@@ -38,6 +43,7 @@ private:
     int32_t _height;
     double _confidence;
     int32_t _direction;
+    double _correlations[VoARCode::DIRECTION_COUNT];
 };
 
 }  // namespace VoTrack
