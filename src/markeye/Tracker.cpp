@@ -9,6 +9,7 @@
 #include "ViewCheck.h"
 #include "VoARException.h"
 #include "VoARMatchPatt_Color_WITHOUT_PCA.h"
+#include "VoARPatternChooser.h"
 #include "VoARSquare.h"
 #include "VoARTransMatResult.h"
 #include "markeye/Error.h"
@@ -31,9 +32,29 @@ void checkOptions(const TrackerOptions& i_options)
         throw Error("tracker option min_confidence must be from 0 to 1, not " +
                     std::to_string(i_options.min_confidence));
     }
+    if (!(i_options.min_margin >= 0.0 && i_options.min_margin <= 1.0)) {
+        throw Error("tracker option min_margin must be from 0 to 1, not " + std::to_string(i_options.min_margin));
+    }
     if (i_options.threshold < 0 || i_options.threshold > 255) {
         throw Error("tracker option threshold must be from 0 to 255, not " + std::to_string(i_options.threshold));
     }
+}
+
+// Per pattern, the first pattern of the same grid and numbers (itself when
+// it has no earlier twin).
+std::vector<int32_t> firstTwins(const std::vector<Pattern>& i_patterns)
+{
+    std::vector<int32_t> first(i_patterns.size());
+    for (std::size_t p = 0; p < i_patterns.size(); p++) {
+        std::size_t q = 0;
+        while (i_patterns[q].gridWidth() != i_patterns[p].gridWidth() ||
+               i_patterns[q].gridHeight() != i_patterns[p].gridHeight() ||
+               i_patterns[q].numbers() != i_patterns[p].numbers()) {
+            q++;
+        }
+        first[p] = static_cast<int32_t>(q);
+    }
+    return first;
 }
 
 // A square chosen for a pattern in this frame, before its pose.
@@ -75,6 +96,11 @@ public:
             throw Error("a tracker needs at least one pattern");
         }
         _best.assign(_patterns.size(), NOT_SEEN);
+        if (!_options.plugin_compatible) {
+            _chooser = std::make_unique<VoTrack::VoARPatternChooser>(static_cast<int32_t>(_patterns.size()),
+                                                                     _options.min_confidence, _options.min_margin);
+            _first_twins = firstTwins(_patterns);
+        }
         const std::size_t most = std::max<std::size_t>(_patterns.size(), TFrameSetup::SQUARE_CAPACITY);
         _candidates.reserve(most);
         _detections.reserve(most);
@@ -149,14 +175,15 @@ private:
         }
     }
 
-    // Each square goes to the pattern and direction it matches best; copies
-    // of one pattern are reported apart, by pattern, then largest first.
+    // Each square goes to the pattern and direction it matches best, when
+    // that leads every other pair by the margin; copies of one pattern are
+    // reported apart, by pattern, then largest first.
     void identifyUniqueSquares(TFrameSetup& io_setup, const VoTrack::IVoARRgbRaster& i_raster)
     {
         VoTrack::VoARFrameAnalysis& analysis = *io_setup.analysis;
         analysis.analyse(&i_raster, _options.threshold);
         for (int32_t i = 0; i < analysis.getSquareCount(); i++) {
-            TCandidate best{i, -1, -1, 0.0};
+            _chooser->beginSquare();
             for (std::size_t p = 0; p < io_setup.codes.size(); p++) {
                 VoTrack::VoARMatchPatt_Color_WITHOUT_PCA* matcher = analysis.sampleSquare(io_setup.grids[p], i);
                 if (matcher == nullptr) {
@@ -167,12 +194,14 @@ private:
                 if (!(_best[p] >= confidence)) {
                     _best[p] = confidence;
                 }
-                if (matcher->getDirection() >= 0 && (best.pattern < 0 || confidence > best.confidence)) {
-                    best = TCandidate{i, static_cast<int32_t>(p), matcher->getDirection(), confidence};
+                // A twin would be its first's runner-up, leaving no margin.
+                if (_first_twins[p] == static_cast<int32_t>(p)) {
+                    _chooser->addPattern(static_cast<int32_t>(p), matcher->getCorrelations());
                 }
             }
-            if (best.pattern >= 0 && best.confidence >= _options.min_confidence) {
-                _candidates.push_back(best);
+            VoTrack::VoARPatternChooser::TChoice choice;
+            if (_chooser->choose(&choice)) {
+                _candidates.push_back(TCandidate{i, choice.pattern, choice.direction, choice.confidence});
             }
         }
         std::sort(_candidates.begin(), _candidates.end(), [](const TCandidate& a, const TCandidate& b) {
@@ -272,6 +301,10 @@ private:
     TrackerOptions _options;
     // Most recently used first; never empty once built.
     std::vector<std::unique_ptr<TFrameSetup>> _setups;
+    // The default way's choice of a square's pattern; null with
+    // plugin_compatible.
+    std::unique_ptr<VoTrack::VoARPatternChooser> _chooser;
+    std::vector<int32_t> _first_twins;
     std::vector<double> _best;
     std::vector<TCandidate> _candidates;
     std::vector<Detection> _detections;
