@@ -18,6 +18,8 @@
 #include "VoARFrameAnalysis.h"
 #include "VoARRgbRaster_BGRA.h"
 #include "VoARSingleDetectMarker.h"
+#include "VoARSquare.h"
+#include "VoARSubpixelEdges.h"
 #include "VoARTransMatResult.h"
 
 namespace {
@@ -287,3 +289,35 @@ TEST_F(ZeroAllocationTest, RepeatedFramesAllocateNothing)
               }),
               0);
 }
+
+// Sub-pixel refinement of a frame's squares allocates nothing, not even the
+// first time.
+TEST(SubpixelEdgesAllocationTest, RefiningSquaresAllocatesNothing)
+{
+    const std::unique_ptr<VoTrack::VoARParam> param = loadBuiltinCamera();
+    DetectionScene scene(*param);
+    Markeye::TSceneOptions options;
+    options.gaussian_blur_sigma = 0.8;
+    options.noise_sigma = 3.0;
+    scene.render({TSceneMarker(&builtinPicture(2), MARKER_WIDTH, MarkerPose::make(20, 15, -10, -120, 0, 600)),
+                  TSceneMarker(&builtinPicture(4), MARKER_WIDTH, MarkerPose::make(-35, -10, 25, 60, 30, 400))},
+                 options);
+    VoTrack::VoARFrameAnalysis analysis(param.get(), BGRA);
+    analysis.analyse(&scene.raster(), THRESHOLD);
+    std::vector<VoTrack::VoARSquare> squares;
+    for (int32_t i = 0; i < analysis.getSquareCount(); i++) {
+        squares.push_back(*analysis.getSquare(i));
+    }
+    // The two markers, at least.
+    ASSERT_GE(squares.size(), 2u);
+    VoTrack::VoARSubpixelEdges edges(param->getDistortionFactor(), 640, 480);
+    int32_t refined = 0;
+    EXPECT_EQ(allocationsOf([&] {
+                  for (VoTrack::VoARSquare& square : squares) {
+                      refined += edges.refine(scene.raster(), &square) ? 1 : 0;
+                  }
+              }),
+              0);
+    EXPECT_GE(refined, 2);
+}
+
