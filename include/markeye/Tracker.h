@@ -74,6 +74,11 @@ struct TrackerOptions
     // Binarisation: a pixel is dark when red + green + blue is at most 3 x
     // threshold (0 to 255).
     int threshold = 100;
+    // Each found square's edges are located to a fraction of a pixel on the
+    // frame's intensity before its corners and pose are computed (corners
+    // within 0.05 px median on rendered scenes, against about 0.6 px
+    // without). Not used with plugin_compatible.
+    bool subpixel_edges = true;
     // How poses are computed (with plugin_compatible, always the plug-in's).
     PoseSolver pose_solver = PoseSolver::PLANAR;
     // false: each square is reported at most once, for the pattern it matches

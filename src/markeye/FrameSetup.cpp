@@ -27,6 +27,9 @@ TFrameSetup::TFrameSetup(const Camera& i_camera, int32_t i_width, int32_t i_heig
                     " is too large for the tracker");
     }
     pose = std::make_unique<VoTrack::VoARTransMat>(param.get());
+    if (!i_options.plugin_compatible && i_options.subpixel_edges) {
+        edges = std::make_unique<VoTrack::VoARSubpixelEdges>(param->getDistortionFactor(), i_width, i_height);
+    }
     if (!i_options.plugin_compatible && i_options.pose_solver == PoseSolver::PLANAR) {
         try {
             planar_pose = std::make_unique<VoTrack::VoARPlanarPose>(param->getProjectionMatrix());

@@ -10,6 +10,7 @@
 #include "VoARParam.h"
 #include "VoARPlanarPose.h"
 #include "VoARSingleDetectMarker.h"
+#include "VoARSubpixelEdges.h"
 #include "VoARTransMat.h"
 #include "markeye/Camera.h"
 #include "markeye/Pattern.h"
@@ -48,6 +49,8 @@ struct TFrameSetup
     std::unique_ptr<VoTrack::VoARParam> param;
     std::unique_ptr<VoTrack::VoARFrameAnalysis> analysis;
     std::unique_ptr<VoTrack::VoARTransMat> pose;
+    // Null unless edges are refined.
+    std::unique_ptr<VoTrack::VoARSubpixelEdges> edges;
     // Null unless the planar solver is used.
     std::unique_ptr<VoTrack::VoARPlanarPose> planar_pose;
     std::unique_ptr<FrameInput> input;

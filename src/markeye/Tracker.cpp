@@ -143,7 +143,7 @@ public:
             throw Error("more dark regions in the frame than the tracker can label; nothing was tracked");
         }
         for (const TCandidate& candidate : _candidates) {
-            report(setup, candidate);
+            report(setup, raster, candidate);
         }
         return _detections;
     }
@@ -209,12 +209,19 @@ private:
         });
     }
 
-    void report(TFrameSetup& io_setup, const TCandidate& i_candidate)
+    void report(TFrameSetup& io_setup, const VoTrack::IVoARRgbRaster& i_raster, const TCandidate& i_candidate)
     {
         const bool per_pattern = i_candidate.square < 0;
         VoTrack::VoARSingleDetectMarker* detector =
             per_pattern ? io_setup.detectors[static_cast<std::size_t>(i_candidate.pattern)].get() : nullptr;
+        VoARSquare refined;
         const VoARSquare* square = per_pattern ? detector->getSquare() : io_setup.analysis->getSquare(i_candidate.square);
+        if (io_setup.edges != nullptr) {
+            // A square whose edges cannot be located keeps its coarse ones.
+            refined = *square;
+            io_setup.edges->refine(i_raster, &refined);
+            square = &refined;
+        }
         VoTrack::VoARTransMatResult pose;
         double ambiguity = NOT_SEEN;
         try {
