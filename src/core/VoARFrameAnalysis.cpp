@@ -7,6 +7,7 @@
 #include "VoARParam.h"
 #include "VoARPatternSize.h"
 #include "VoARRasterFilter_KestrelThreshold.h"
+#include "VoARRasterFilter_TileThreshold.h"
 #include "VoARRgbRaster_BGRA.h"
 #include "VoARSquare.h"
 #include "VoARSquareDetector.h"
@@ -59,7 +60,7 @@ struct VoARFrameAnalysis::TGrid
 };
 
 VoARFrameAnalysis::VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_format,
-                                     const TVoARSquareSearch& i_search)
+                                     const TVoARSquareSearch& i_search, TBinarisation i_binarisation)
     : _width(i_param->getScreenSize()->w),
       _height(i_param->getScreenSize()->h),
       _raster(nullptr),
@@ -67,6 +68,9 @@ VoARFrameAnalysis::VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_
 {
     const TVoARIntSize* screen = i_param->getScreenSize();
     _threshold_filter = std::make_unique<VoARRasterFilter_KestrelThreshold>(0, i_raster_format);
+    if (i_binarisation == TBinarisation::TILE_THRESHOLD) {
+        _tile_filter = std::make_unique<VoARRasterFilter_TileThreshold>(screen, i_raster_format);
+    }
     // The square detector refuses a frame too large to address first.
     _square_detector = std::make_unique<VoARSquareDetector>(i_param->getDistortionFactor(), screen);
     _square_detector->reserve(i_search.square_capacity);
@@ -86,14 +90,20 @@ VoARFrameAnalysis::~VoARFrameAnalysis() = default;
 void VoARFrameAnalysis::analyse(const IVoARRgbRaster* i_raster, int32_t i_threshold)
 {
     // The size the buffers were made for, whatever the camera says now.
-    if (i_raster->getWidth() != _width || i_raster->getHeight() != _height ||
-        !_threshold_filter->reads(i_raster->getBufferReader()->getBufferType())) {
+    const int32_t format = i_raster->getBufferReader()->getBufferType();
+    const bool readable =
+        _tile_filter ? VoARRasterFilter_TileThreshold::reads(format) : _threshold_filter->reads(format);
+    if (i_raster->getWidth() != _width || i_raster->getHeight() != _height || !readable) {
         throw VoARException();
     }
     _frame_number++;
     _raster = i_raster;
-    _threshold_filter->setThreshold(i_threshold);
-    _threshold_filter->doFilterDark(*i_raster, _dark.get());
+    if (_tile_filter) {
+        _tile_filter->doFilterDark(*i_raster, _dark.get());
+    } else {
+        _threshold_filter->setThreshold(i_threshold);
+        _threshold_filter->doFilterDark(*i_raster, _dark.get());
+    }
     try {
         _square_detector->detectSquaresInDarkMask(_dark.get(), _square_stack.get());
     } catch (const VoARException&) {

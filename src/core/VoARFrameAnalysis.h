@@ -14,6 +14,7 @@ class VoARDarkMaskOpening;
 class VoARMatchPatt_Color_WITHOUT_PCA;
 class VoARParam;
 class VoARRasterFilter_KestrelThreshold;
+class VoARRasterFilter_TileThreshold;
 class VoARSquareDetector;
 class VoARSquareStack;
 struct VoARSquare;
@@ -30,24 +31,38 @@ public:
     // Candidate squares kept per frame by default.
     static constexpr int32_t SQUARE_CAPACITY = TVoARSquareSearch::DEFAULT_SQUARE_CAPACITY;
 
+    // How analyse binarises a frame.
+    enum class TBinarisation
+    {
+        // Dark where red + green + blue is at most 3 x analyse's threshold:
+        // the plug-in's way.
+        FIXED_THRESHOLD,
+        // Dark by VoARRasterFilter_TileThreshold, which follows dim and
+        // uneven light; analyse's threshold is not used. Reads only 32-bit
+        // frames with the colour in the first three bytes.
+        TILE_THRESHOLD,
+    };
+
     // i_param is read here only: its screen size is the frame size, its
     // distortion gives the ideal map. i_raster_format is the buffer-format
-    // code of the frames (VoARException for one the threshold filter cannot
+    // code of the frames (VoARException for one the binarisation cannot
     // read, or a frame too large to address). i_search bounds the square
     // search (the defaults are the plug-in's).
     VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_format,
-                      const TVoARSquareSearch& i_search = TVoARSquareSearch());
+                      const TVoARSquareSearch& i_search = TVoARSquareSearch(),
+                      TBinarisation i_binarisation = TBinarisation::FIXED_THRESHOLD);
     ~VoARFrameAnalysis();
 
     VoARFrameAnalysis(const VoARFrameAnalysis&) = delete;
     VoARFrameAnalysis& operator=(const VoARFrameAnalysis&) = delete;
 
-    // Binarises i_raster at i_threshold, labels it and finds its squares;
-    // i_raster is borrowed until the next analyse, for sampling. Throws
-    // VoARException, touching nothing, for a raster of another size than
-    // the one the analysis was built for, or of a layout its binarisation
-    // does not read (see VoARRasterFilter_KestrelThreshold::reads); a VoARException from the search
-    // (too many regions) leaves the frame without usable squares.
+    // Binarises i_raster (at i_threshold with FIXED_THRESHOLD), labels it
+    // and finds its squares; i_raster is borrowed until the next analyse,
+    // for sampling. Throws VoARException, touching nothing, for a raster of
+    // another size than the one the analysis was built for, or of a layout
+    // its binarisation does not read (see the filters' reads); a
+    // VoARException from the search (too many regions) leaves the frame
+    // without usable squares.
     void analyse(const IVoARRgbRaster* i_raster, int32_t i_threshold);
     // Counts the analyses begun: what was read from a frame is stale once
     // the number has moved on.
@@ -80,6 +95,8 @@ private:
     int32_t _width;
     int32_t _height;
     std::unique_ptr<VoARRasterFilter_KestrelThreshold> _threshold_filter;
+    // Null with FIXED_THRESHOLD; otherwise it binarises in place of the above.
+    std::unique_ptr<VoARRasterFilter_TileThreshold> _tile_filter;
     // The binarised frame: one byte per pixel, 1 for dark.
     std::unique_ptr<uint8_t[]> _dark;
     std::unique_ptr<VoARSquareDetector> _square_detector;

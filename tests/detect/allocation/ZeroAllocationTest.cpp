@@ -321,3 +321,34 @@ TEST(SubpixelEdgesAllocationTest, RefiningSquaresAllocatesNothing)
     EXPECT_GE(refined, 2);
 }
 
+// The analysis with the tile threshold allocates nothing per frame either:
+// the fixture's frames and the same frames in a third of the light, after
+// one blank frame, every square sampled.
+TEST_F(ZeroAllocationTest, TileThresholdAnalysisAllocatesNothing)
+{
+    VoTrack::VoARFrameAnalysis analysis(_param.get(), BGRA, VoTrack::TVoARSquareSearch(),
+                                        VoTrack::VoARFrameAnalysis::TBinarisation::TILE_THRESHOLD);
+    const int32_t grid = analysis.acquireGrid(16, 16);
+    std::vector<std::vector<uint8_t>> frames = _frames;
+    for (const std::vector<uint8_t>& frame : _frames) {
+        std::vector<uint8_t> dim(frame);
+        for (uint8_t& byte : dim) {
+            byte = static_cast<uint8_t>(byte / 3);
+        }
+        frames.push_back(std::move(dim));
+    }
+    int32_t sampled = 0;
+    auto analyse = [&](size_t i_first, size_t i_end) {
+        for (size_t f = i_first; f < i_end; f++) {
+            _raster->setBuffer(frames[f].data());
+            analysis.analyse(_raster.get(), THRESHOLD);
+            for (int32_t s = 0; s < analysis.getSquareCount(); s++) {
+                sampled += analysis.sampleSquare(grid, s) != nullptr ? 1 : 0;
+            }
+        }
+    };
+    analyse(0, 1);
+    EXPECT_EQ(allocationsOf([&] { analyse(1, frames.size()); }), 0);
+    // Markers were found in normal and in dim light while counting.
+    EXPECT_GT(sampled, 10);
+}
