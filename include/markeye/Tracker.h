@@ -30,7 +30,8 @@ struct Detection
     // The marker's centre in the camera frame, in the unit of the marker width.
     std::array<double, 3> translation;
     // Root mean square over the four vertices of the distance in ideal pixels
-    // between the square's corners and the marker's projected through the pose.
+    // between the square's corners and the marker's projected through the pose;
+    // infinite when a vertex projects onto the camera's plane.
     double reprojection_error;
     // The planar pose's ambiguity: its reprojection error divided by the
     // least error of a pose with the marker's face turned the other way

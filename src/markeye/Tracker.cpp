@@ -300,7 +300,9 @@ private:
             const double dy = projected[1] / projected[2] - ideal[1];
             squared += dx * dx + dy * dy;
         }
-        io_detection->reprojection_error = std::sqrt(squared / 4.0);
+        // A vertex on the camera's plane projects to 0 / 0: no finite error.
+        io_detection->reprojection_error =
+            std::isnan(squared) ? std::numeric_limits<double>::infinity() : std::sqrt(squared / 4.0);
     }
 
     Camera _base_camera;
