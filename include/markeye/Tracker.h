@@ -52,6 +52,19 @@ enum class PoseSolver
     PLUGIN,
 };
 
+// How a frame is split into dark (marker border) and light pixels.
+enum class Binarisation
+{
+    // Thresholds follow the light tile by tile: markers are found from a
+    // quarter to 1.6 times the normal brightness, with the light falling
+    // across the frame (docs/identification.md).
+    TILE,
+    // Dark where red + green + blue is at most 3 x TrackerOptions::threshold,
+    // as the scripting plug-in does: loses the marker once its ground is
+    // darker than about half the normal brightness.
+    FIXED,
+};
+
 // How a tracker finds and reports markers.
 struct TrackerOptions
 {
@@ -72,8 +85,10 @@ struct TrackerOptions
     // numbers count as one here, the first taking the square. Not used with
     // plugin_compatible.
     double min_margin = 0.20;
-    // Binarisation: a pixel is dark when red + green + blue is at most 3 x
-    // threshold (0 to 255).
+    // How dark pixels are told (with plugin_compatible, always FIXED).
+    Binarisation binarisation = Binarisation::TILE;
+    // With the FIXED binarisation, a pixel is dark when red + green + blue is
+    // at most 3 x threshold (0 to 255).
     int threshold = 100;
     // Each found square's edges are located to a fraction of a pixel on the
     // frame's intensity before its corners and pose are computed (corners
@@ -89,8 +104,9 @@ struct TrackerOptions
     // may stand for several patterns and a pattern is found once at most.
     bool plugin_compatible = false;
 
-    // The plug-in's settings: marker width 80, threshold 100, least
-    // confidence 0 (its default), its pose estimator, plugin_compatible.
+    // The plug-in's settings: marker width 80, the fixed threshold at 100,
+    // least confidence 0 (its default), its pose estimator,
+    // plugin_compatible.
     static TrackerOptions pluginCompatible();
 };
 

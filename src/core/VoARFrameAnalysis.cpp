@@ -68,11 +68,11 @@ VoARFrameAnalysis::VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_
 {
     const TVoARIntSize* screen = i_param->getScreenSize();
     _threshold_filter = std::make_unique<VoARRasterFilter_KestrelThreshold>(0, i_raster_format);
+    // The square detector refuses a frame too large to address first.
+    _square_detector = std::make_unique<VoARSquareDetector>(i_param->getDistortionFactor(), screen);
     if (i_binarisation == TBinarisation::TILE_THRESHOLD) {
         _tile_filter = std::make_unique<VoARRasterFilter_TileThreshold>(screen, i_raster_format);
     }
-    // The square detector refuses a frame too large to address first.
-    _square_detector = std::make_unique<VoARSquareDetector>(i_param->getDistortionFactor(), screen);
     _square_detector->reserve(i_search.square_capacity);
     _square_detector->setAreaLimits(i_search.area_min, i_search.area_max);
     _dark = std::make_unique<uint8_t[]>(static_cast<std::size_t>(_width) * static_cast<std::size_t>(_height));

@@ -21,7 +21,7 @@ TFrameSetup::TFrameSetup(const Camera& i_camera, int32_t i_width, int32_t i_heig
         // first three bytes, in either order (see FrameInput).
         analysis = std::make_unique<VoTrack::VoARFrameAnalysis>(
             param.get(), VoTrack::IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32,
-            search(i_width, i_height, i_options));
+            search(i_width, i_height, i_options), binarisation(i_options));
     } catch (const VoTrack::VoARException&) {
         throw Error("frame size " + std::to_string(i_width) + " x " + std::to_string(i_height) +
                     " is too large for the tracker");
@@ -63,6 +63,14 @@ VoTrack::TVoARSquareSearch TFrameSetup::search(int32_t i_width, int32_t i_height
         std::min<int64_t>(int64_t{i_width} * i_height, std::numeric_limits<int32_t>::max()));
     search.open_crowded_frames = true;
     return search;
+}
+
+VoTrack::VoARFrameAnalysis::TBinarisation TFrameSetup::binarisation(const TrackerOptions& i_options)
+{
+    if (i_options.plugin_compatible || i_options.binarisation == Binarisation::FIXED) {
+        return VoTrack::VoARFrameAnalysis::TBinarisation::FIXED_THRESHOLD;
+    }
+    return VoTrack::VoARFrameAnalysis::TBinarisation::TILE_THRESHOLD;
 }
 
 TFrameSetup::~TFrameSetup()

@@ -39,6 +39,8 @@ struct TFrameSetup
     // the whole frame, more squares, crowded frames opened and searched again.
     static VoTrack::TVoARSquareSearch search(int32_t i_width, int32_t i_height, const TrackerOptions& i_options);
 
+    static VoTrack::VoARFrameAnalysis::TBinarisation binarisation(const TrackerOptions& i_options);
+
     bool isFor(int32_t i_width, int32_t i_height) const
     {
         return camera.width() == i_width && camera.height() == i_height;

@@ -72,6 +72,7 @@ TrackerOptions TrackerOptions::pluginCompatible()
 {
     TrackerOptions options;
     options.marker_width = 80.0;
+    options.binarisation = Binarisation::FIXED;
     options.threshold = 100;
     options.min_confidence = 0.0;
     options.pose_solver = PoseSolver::PLUGIN;

@@ -297,7 +297,7 @@ TEST_F(TrackCommandTest, PatternFilesAndThresholdChooseWhatIsReported)
     const TJson& marker = strict[0]["markers"][0];
     EXPECT_EQ(marker.keys(), (std::vector<std::string>{"pattern", "found", "confidence"}));
     EXPECT_FALSE(marker["found"].boolean);
-    EXPECT_EQ(marker["confidence"].number, lines[0]["markers"][0]["confidence"].number);
+    EXPECT_EQ(marker["confidence"].number, unique[0]["markers"][0]["confidence"].number);
 }
 
 TEST_F(TrackCommandTest, OverlayWritesAPictureOfEachFrame)

@@ -261,8 +261,10 @@ TEST_F(TrackerSceneTest, PluginModeReportsAPatternOnceAtMost)
 TEST_F(TrackerSceneTest, BestConfidencesAreThoseOfThePluginsWay)
 {
     _frame.render(twoCopiesScene());
+    // The same dark mask: the fixed threshold in both.
     TrackerOptions options;
     options.min_confidence = 1.0;
+    options.binarisation = markeye::Binarisation::FIXED;
     Tracker unique = makeTracker(options);
     Tracker plugin = makeTracker(pluginOptions(1.0));
     EXPECT_TRUE(unique.track(_frame.view()).empty());
