@@ -107,7 +107,7 @@ const std::vector<TBenchScene>& benchScenes()
 
 const std::vector<int32_t>& benchPatternCounts()
 {
-    static const std::vector<int32_t> counts = {1, MAX_PATTERNS};
+    static const std::vector<int32_t> counts = {1, 6, MAX_PATTERNS};
     return counts;
 }
 

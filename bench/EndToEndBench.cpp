@@ -98,6 +98,27 @@ void benchLibrary(benchmark::State& io_state, TBenchScene i_scene, TFrameSize i_
     runTracker(io_state, tracker, frame.view(), i_scene);
 }
 
+// The default mode with the fixed threshold in place of the tile threshold:
+// what the binarisation that follows the light costs.
+void benchLibraryFixed(benchmark::State& io_state, TBenchScene i_scene, TFrameSize i_size, int32_t i_patterns)
+{
+    const BenchFrame frame(i_scene, i_size);
+    markeye::TrackerOptions options;
+    options.binarisation = markeye::Binarisation::FIXED;
+    markeye::Tracker tracker = makeTracker(frame, i_patterns, options);
+    runTracker(io_state, tracker, frame.view(), i_scene);
+}
+
+// The default mode without sub-pixel edges: what refining them costs.
+void benchLibraryCoarse(benchmark::State& io_state, TBenchScene i_scene, TFrameSize i_size, int32_t i_patterns)
+{
+    const BenchFrame frame(i_scene, i_size);
+    markeye::TrackerOptions options;
+    options.subpixel_edges = false;
+    markeye::Tracker tracker = makeTracker(frame, i_patterns, options);
+    runTracker(io_state, tracker, frame.view(), i_scene);
+}
+
 // The library as the plug-in runs: each pattern's best square, all reported
 // (least confidence 0), so every pattern that selects a square costs a pose.
 void benchLibraryCompat(benchmark::State& io_state, TBenchScene i_scene, TFrameSize i_size, int32_t i_patterns)
@@ -203,6 +224,8 @@ const bool REGISTERED = [] {
         TEndToEndBench run;
     } paths[] = {{"detectMarker", benchDetectMarker},
                  {"library", benchLibrary},
+                 {"libraryFixedThreshold", benchLibraryFixed},
+                 {"libraryCoarseEdges", benchLibraryCoarse},
                  {"libraryCompat", benchLibraryCompat},
                  {"detectMarkers", benchDetectMarkers}};
     for (const auto& path : paths) {

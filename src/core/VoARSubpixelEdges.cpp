@@ -429,27 +429,26 @@ bool VoARSubpixelEdges::readRow(const IVoARRgbPixelReader& i_reader, int32_t i_a
     for (size_t i = 0; i < static_cast<size_t>(count); i++) {
         _row[i] = _rgb[3 * i] + _rgb[3 * i + 1] + _rgb[3 * i + 2];
     }
+    _row_area[0] = 0.0;
+    for (size_t i = 1; i < static_cast<size_t>(count); i++) {
+        _row_area[i] = _row_area[i - 1] + 0.5 * (_row[i - 1] + _row[i]);
+    }
     return true;
 }
 
 double VoARSubpixelEdges::rowIntegral(int32_t i_first, double i_from, double i_to) const
 {
-    // The interpolation is linear between pixel centres: the trapezoid rule
-    // over the pixels in between, and over the parts at either end, is exact.
-    const double from_base = std::floor(i_from);
-    const double to_base = std::floor(i_to);
-    const double at_from = rowAt(i_first, i_from);
-    const double at_to = rowAt(i_first, i_to);
-    if (from_base == to_base) {
-        return (i_to - i_from) * 0.5 * (at_from + at_to);
-    }
-    const size_t first = static_cast<size_t>(from_base - i_first) + 1;
-    const size_t last = static_cast<size_t>(to_base - i_first);
-    double total = (first + i_first - i_from) * 0.5 * (at_from + _row[first]);
-    for (size_t i = first; i < last; i++) {
-        total += 0.5 * (_row[i] + _row[i + 1]);
-    }
-    return total + (i_to - to_base) * 0.5 * (_row[last] + at_to);
+    return rowPrimitive(i_first, i_to) - rowPrimitive(i_first, i_from);
+}
+
+double VoARSubpixelEdges::rowPrimitive(int32_t i_first, double i_at) const
+{
+    // The interpolation is linear between pixel centres: the area up to the
+    // pixel before i_at, then the trapezoid from that pixel to i_at.
+    const double base = std::floor(i_at);
+    const size_t i = static_cast<size_t>(base - i_first);
+    const double f = i_at - base;
+    return _row_area[i] + f * (_row[i] + 0.5 * f * (_row[i + 1] - _row[i]));
 }
 
 double VoARSubpixelEdges::rowAt(int32_t i_first, double i_at) const

@@ -25,8 +25,11 @@ class VoARSubpixelEdges
 {
 public:
     // Most points located per edge: one per pixel row (or column) the edge
-    // crosses between its corner margins, evenly thinned to this many.
-    static constexpr int32_t MAX_POINTS = 64;
+    // crosses between its corner margins, evenly thinned to this many. More
+    // points average more noise away, but 16 already keep corners within
+    // 0.05 px (median) at noise sigma 5 and blur 1.5, and the time per
+    // square grows with them.
+    static constexpr int32_t MAX_POINTS = 16;
     // Half-length of the brightness profile read across an edge, as a
     // distance from the edge (pixels). MAX_REACH holds most of a step blurred
     // by a Gaussian of 1.5 pixels; a thin border (a small or steeply tilted
@@ -141,6 +144,9 @@ private:
     // linearly between the pixel centres of _row, whose first pixel is at
     // i_first; exact for the interpolation.
     double rowIntegral(int32_t i_first, double i_from, double i_to) const;
+    // The integral of the interpolated brightness from _row's first pixel
+    // centre to i_at.
+    double rowPrimitive(int32_t i_first, double i_at) const;
     // The interpolated brightness at i_at.
     double rowAt(int32_t i_first, double i_at) const;
     // The mid level along the edge fitted to the i_count points of _points.
@@ -179,6 +185,9 @@ private:
     std::array<int32_t, MAX_PROFILE_PIXELS> _pixel_y;
     std::array<int32_t, 3 * MAX_PROFILE_PIXELS> _rgb;
     std::array<double, MAX_PROFILE_PIXELS> _row;
+    // Per pixel of _row, the integral of its interpolated brightness from
+    // the first pixel's centre to this one's.
+    std::array<double, MAX_PROFILE_PIXELS> _row_area;
 };
 
 }  // namespace VoTrack
