@@ -28,12 +28,13 @@ int32_t checkedCellCount(int32_t i_width, int32_t i_height)
     return i_width * i_height;
 }
 
-// In doubles: exact while both differences are below 2^26 pixels, and far
-// beyond the sample cap otherwise, where 32-bit squares would overflow.
-double squaredDistance(const int32_t* i_a, const int32_t* i_b)
+// In doubles: exact for integer corners while both differences are below
+// 2^26 pixels, and far beyond the sample cap otherwise, where 32-bit squares
+// would overflow.
+double squaredDistance(const double* i_a, const double* i_b)
 {
-    const double dx = static_cast<double>(i_a[0]) - i_b[0];
-    const double dy = static_cast<double>(i_a[1]) - i_b[1];
+    const double dx = i_a[0] - i_b[0];
+    const double dy = i_a[1] - i_b[1];
     return dx * dx + dy * dy;
 }
 
@@ -79,27 +80,47 @@ VoARColorPatt_O3::~VoARColorPatt_O3() = default;
 
 bool VoARColorPatt_O3::sampleSquare(const IVoARRgbRaster* i_raster, const VoARSquare* i_square)
 {
-    const int32_t(*v)[2] = i_square->image_vertices;
+    double corners[CORNERS][2];
+    for (int32_t k = 0; k < CORNERS; k++) {
+        corners[k][0] = i_square->image_vertices[k][0];
+        corners[k][1] = i_square->image_vertices[k][1];
+    }
+    return sampleQuad(*i_raster, corners);
+}
+
+bool VoARColorPatt_O3::sampleCorners(const IVoARRgbRaster* i_raster, const TVoARDoublePoint_t (&i_corners)[4])
+{
+    // Pixel x covers x - 0.5 to x + 0.5, which truncation reads from x + 0.5.
+    double corners[CORNERS][2];
+    for (int32_t k = 0; k < CORNERS; k++) {
+        corners[k][0] = i_corners[k].x + 0.5;
+        corners[k][1] = i_corners[k].y + 0.5;
+    }
+    return sampleQuad(*i_raster, corners);
+}
+
+bool VoARColorPatt_O3::sampleQuad(const IVoARRgbRaster& i_raster, const double (&i_corners)[4][2])
+{
+    const double(*v)[2] = i_corners;
     // Rows run along edges 0-1 and 2-3, columns along edges 1-2 and 3-0.
     const int32_t xdiv2 = sampleCount(_width, squaredDistance(v[0], v[1]), squaredDistance(v[2], v[3]));
     const int32_t ydiv2 = sampleCount(_height, squaredDistance(v[1], v[2]), squaredDistance(v[3], v[0]));
-    if (!computeTransform(*i_square)) {
+    if (!computeTransform(i_corners)) {
         return false;
     }
-    samplePoints(*i_raster, xdiv2, ydiv2);
+    samplePoints(i_raster, xdiv2, ydiv2);
     return true;
 }
 
-bool VoARColorPatt_O3::computeTransform(const VoARSquare& i_square)
+bool VoARColorPatt_O3::computeTransform(const double (&i_corners)[4][2])
 {
     double* system = _system->getElements();
     double* rhs = _rhs->getElements();
     for (int32_t k = 0; k < CORNERS; k++) {
         const double plane_x = PLANE_CORNERS[k][0];
         const double plane_y = PLANE_CORNERS[k][1];
-        // Products in doubles: exact for every 32-bit corner.
-        const double image_x = i_square.image_vertices[k][0];
-        const double image_y = i_square.image_vertices[k][1];
+        const double image_x = i_corners[k][0];
+        const double image_y = i_corners[k][1];
         const double rows[2 * UNKNOWNS] = {
             plane_x, plane_y, 1.0, 0.0, 0.0, 0.0, -(plane_x * image_x), -(plane_y * image_x),
             0.0, 0.0, 0.0, plane_x, plane_y, 1.0, -(plane_x * image_y), -(plane_y * image_y)};

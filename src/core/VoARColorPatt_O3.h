@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "IVoARColorPatt.h"
+#include "TVoARDoublePoint_t.h"
 #include "VoARMat.h"
 #include "VoARSampleBuffers.h"
 
@@ -31,6 +32,11 @@ public:
     // when a sample point maps to infinity (the sample is then partly
     // written).
     bool sampleSquare(const IVoARRgbRaster* i_raster, const VoARSquare* i_square) override;
+    // The same through corners known to a fraction of a pixel (observed
+    // pixels, each pixel centred on its integer coordinates), such as a
+    // square's refined ones: the picture is then read where it lies, not
+    // half a pixel inside the outline's pixels.
+    bool sampleCorners(const IVoARRgbRaster* i_raster, const TVoARDoublePoint_t (&i_corners)[4]);
 
     // p0..p7 of the last transform found: the marker plane point (X, Y), with
     // corners 0..3 at (100, 100), (110, 100), (110, 110), (100, 110), maps to
@@ -39,7 +45,10 @@ public:
     const double* getTransformParams() const { return _params->getElements(); }
 
 private:
-    bool computeTransform(const VoARSquare& i_square);
+    // Corners in the sampler's own coordinates: a sample at x reads pixel
+    // x truncated toward zero.
+    bool sampleQuad(const IVoARRgbRaster& i_raster, const double (&i_corners)[4][2]);
+    bool computeTransform(const double (&i_corners)[4][2]);
     void samplePoints(const IVoARRgbRaster& i_raster, int32_t i_xdiv2, int32_t i_ydiv2);
     void computeColumnTerms(int32_t i_xdiv2);
     // Fills the work buffers with row j's points inside the raster; returns

@@ -12,6 +12,7 @@
 #include "VoARSquare.h"
 #include "VoARSquareDetector.h"
 #include "VoARSquareStack.h"
+#include "VoARSubpixelEdges.h"
 
 namespace VoTrack {
 
@@ -63,6 +64,9 @@ VoARFrameAnalysis::VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_
                                      const TVoARSquareSearch& i_search, TBinarisation i_binarisation)
     : _width(i_param->getScreenSize()->w),
       _height(i_param->getScreenSize()->h),
+      _distortion(i_param->getDistortionFactor()),
+      _refined(std::make_unique<TRefinedCorners[]>(static_cast<std::size_t>(i_search.square_capacity))),
+      _refined_frame(0),
       _raster(nullptr),
       _frame_number(0)
 {
@@ -139,6 +143,23 @@ const VoARSquare* VoARFrameAnalysis::getSquare(int32_t i_index) const
     return _square_stack->getArray()[i_index];
 }
 
+void VoARFrameAnalysis::refineSquares(VoARSubpixelEdges* io_edges)
+{
+    VoARSquare* const* squares = _square_stack->getArray();
+    for (int32_t i = 0; i < getSquareCount(); i++) {
+        TRefinedCorners& refined = _refined[static_cast<size_t>(i)];
+        refined.refined = io_edges->refine(*_raster, squares[i]);
+        if (!refined.refined) {
+            continue;
+        }
+        for (int32_t k = 0; k < 4; k++) {
+            const TVoARDoublePoint_t ideal{squares[i]->ideal_vertices[k][0], squares[i]->ideal_vertices[k][1]};
+            _distortion->ideal2Observ(&ideal, &refined.corners[k]);
+        }
+    }
+    _refined_frame = _frame_number;
+}
+
 int32_t VoARFrameAnalysis::acquireGrid(int32_t i_width, int32_t i_height)
 {
     if (!VoARPatternSize::isValid(i_width) || !VoARPatternSize::isValid(i_height)) {
@@ -178,7 +199,11 @@ VoARMatchPatt_Color_WITHOUT_PCA* VoARFrameAnalysis::sampleSquare(int32_t i_grid,
     if (grid.frame_number != _frame_number || grid.square != i_index) {
         bool usable = false;
         try {
-            usable = grid.sampler.sampleSquare(_raster, getSquare(i_index)) && grid.matcher.setSample(&grid.sampler);
+            const TRefinedCorners& refined = _refined[static_cast<size_t>(i_index)];
+            const bool sampled = _refined_frame == _frame_number && refined.refined
+                                     ? grid.sampler.sampleCorners(_raster, refined.corners)
+                                     : grid.sampler.sampleSquare(_raster, getSquare(i_index));
+            usable = sampled && grid.matcher.setSample(&grid.sampler);
         } catch (const VoARException&) {
             // A sample point on the square's vanishing line: nothing to read.
         }

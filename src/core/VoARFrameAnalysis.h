@@ -4,10 +4,12 @@
 #include <memory>
 #include <vector>
 
+#include "TVoARDoublePoint_t.h"
 #include "TVoARSquareSearch.h"
 
 namespace VoTrack {
 
+class IVoARCameraDistortionFactor;
 class IVoARRgbRaster;
 class VoARColorPatt_O3;
 class VoARDarkMaskOpening;
@@ -17,6 +19,7 @@ class VoARRasterFilter_KestrelThreshold;
 class VoARRasterFilter_TileThreshold;
 class VoARSquareDetector;
 class VoARSquareStack;
+class VoARSubpixelEdges;
 struct VoARSquare;
 
 // The pattern-independent work on a frame, done once for every pattern of
@@ -72,6 +75,12 @@ public:
     // each stays valid until the next analyse.
     const VoARSquare* getSquare(int32_t i_index) const;
 
+    // Moves each square's edges and corners onto the frame's brightness
+    // steps with io_edges (a square whose edges cannot be located keeps its
+    // own); sampleSquare then reads the picture through the refined corners,
+    // where it lies, instead of through the outline's pixels half a pixel
+    // inside it. Call after analyse and before sampling the frame.
+    void refineSquares(VoARSubpixelEdges* io_edges);
     // Registers a pattern grid of i_width x i_height cells (each 1, 2, 4, 8,
     // 16, 32 or 64, else VoARException) and returns its number for
     // sampleSquare. Patterns of one size share one sampler; each acquire
@@ -87,6 +96,12 @@ public:
 
 private:
     struct TGrid;
+    // A square's refined corners in observed pixels, for sampling.
+    struct TRefinedCorners
+    {
+        bool refined;
+        TVoARDoublePoint_t corners[4];
+    };
 
     // The search again on the opened dark mask, for a frame with more
     // regions than the labeling holds.
@@ -103,6 +118,11 @@ private:
     std::unique_ptr<VoARSquareStack> _square_stack;
     // Null unless crowded frames are opened and searched again.
     std::unique_ptr<VoARDarkMaskOpening> _opening;
+    // Borrowed from the camera, as the square detector does.
+    const IVoARCameraDistortionFactor* _distortion;
+    // One per square the search keeps; valid for the frame _refined_frame.
+    std::unique_ptr<TRefinedCorners[]> _refined;
+    uint64_t _refined_frame;
     // The frame of the last analyse, borrowed.
     const IVoARRgbRaster* _raster;
     uint64_t _frame_number;

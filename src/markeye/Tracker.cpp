@@ -144,7 +144,7 @@ public:
             throw Error("more dark regions in the frame than the tracker can label; nothing was tracked");
         }
         for (const TCandidate& candidate : _candidates) {
-            report(setup, raster, candidate);
+            report(setup, candidate);
         }
         return _detections;
     }
@@ -183,6 +183,9 @@ private:
     {
         VoTrack::VoARFrameAnalysis& analysis = *io_setup.analysis;
         analysis.analyse(&i_raster, _options.threshold);
+        if (io_setup.edges != nullptr) {
+            analysis.refineSquares(io_setup.edges.get());
+        }
         for (int32_t i = 0; i < analysis.getSquareCount(); i++) {
             _chooser->beginSquare();
             for (std::size_t p = 0; p < io_setup.codes.size(); p++) {
@@ -210,19 +213,13 @@ private:
         });
     }
 
-    void report(TFrameSetup& io_setup, const VoTrack::IVoARRgbRaster& i_raster, const TCandidate& i_candidate)
+    void report(TFrameSetup& io_setup, const TCandidate& i_candidate)
     {
         const bool per_pattern = i_candidate.square < 0;
         VoTrack::VoARSingleDetectMarker* detector =
             per_pattern ? io_setup.detectors[static_cast<std::size_t>(i_candidate.pattern)].get() : nullptr;
-        VoARSquare refined;
+        // In the default way the square was refined before it was sampled.
         const VoARSquare* square = per_pattern ? detector->getSquare() : io_setup.analysis->getSquare(i_candidate.square);
-        if (io_setup.edges != nullptr) {
-            // A square whose edges cannot be located keeps its coarse ones.
-            refined = *square;
-            io_setup.edges->refine(i_raster, &refined);
-            square = &refined;
-        }
         VoTrack::VoARTransMatResult pose;
         double ambiguity = NOT_SEEN;
         try {

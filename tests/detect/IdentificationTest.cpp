@@ -23,6 +23,7 @@
 #include "SceneRandom.h"
 #include "TSceneOptions.h"
 #include "VoARFrameAnalysis.h"
+#include "VoARSubpixelEdges.h"
 #include "VoARMatchPatt_Color_WITHOUT_PCA.h"
 #include "VoARPatternChooser.h"
 #include "VoARSquare.h"
@@ -32,6 +33,7 @@ using Markeye::MarkerPose;
 using Markeye::TMarkerTruth;
 using Markeye::TSceneMarker;
 using VoTrack::VoARPatternChooser;
+using TBinarisation = VoTrack::VoARFrameAnalysis::TBinarisation;
 
 namespace {
 
@@ -145,7 +147,8 @@ public:
     explicit IdentificationScenes(uint64_t i_seed)
         : _param(loadBuiltinCamera(FRAME_WIDTH, FRAME_HEIGHT)),
           _scene(*_param),
-          _analysis(_param.get(), BGRA, defaultModeSearch()),
+          _analysis(_param.get(), BGRA, defaultModeSearch(), TBinarisation::TILE_THRESHOLD),
+          _edges(_param->getDistortionFactor(), FRAME_WIDTH, FRAME_HEIGHT),
           _grid(_analysis.acquireGrid(GRID, GRID)),
           _random(i_seed, 0)
     {
@@ -171,7 +174,8 @@ public:
 
 private:
     // The library's default mode: markers of any size, many squares, crowded
-    // frames opened and searched again.
+    // frames opened and searched again, the tile threshold, squares refined
+    // before they are sampled.
     static VoTrack::TVoARSquareSearch defaultModeSearch()
     {
         VoTrack::TVoARSquareSearch search;
@@ -240,6 +244,7 @@ private:
     void recordSquares(const std::vector<TShownMarker>& i_shown, std::vector<TSquareRecord>* o_squares)
     {
         _analysis.analyse(&_scene.raster(), THRESHOLD);
+        _analysis.refineSquares(&_edges);
         for (int32_t i = 0; i < _analysis.getSquareCount(); i++) {
             TSquareRecord record{};
             locate(*_analysis.getSquare(i), i_shown, &record);
@@ -291,6 +296,7 @@ private:
     std::unique_ptr<VoTrack::VoARParam> _param;
     DetectionScene _scene;
     VoTrack::VoARFrameAnalysis _analysis;
+    VoTrack::VoARSubpixelEdges _edges;
     int32_t _grid;
     Markeye::SceneRandom _random;
     std::vector<std::unique_ptr<VoTrack::VoARCode>> _codes;

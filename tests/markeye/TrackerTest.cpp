@@ -261,16 +261,36 @@ TEST_F(TrackerSceneTest, PluginModeReportsAPatternOnceAtMost)
 TEST_F(TrackerSceneTest, BestConfidencesAreThoseOfThePluginsWay)
 {
     _frame.render(twoCopiesScene());
-    // The same dark mask: the fixed threshold in both.
+    // The same dark mask (the fixed threshold) and the same samples (through
+    // the outline's corner pixels) in both.
     TrackerOptions options;
     options.min_confidence = 1.0;
     options.binarisation = markeye::Binarisation::FIXED;
+    options.subpixel_edges = false;
     Tracker unique = makeTracker(options);
     Tracker plugin = makeTracker(pluginOptions(1.0));
     EXPECT_TRUE(unique.track(_frame.view()).empty());
     EXPECT_TRUE(plugin.track(_frame.view()).empty());
     EXPECT_EQ(unique.bestConfidences(), plugin.bestConfidences());
     EXPECT_EQ(unique.bestConfidences().size(), builtinPatterns().size());
+}
+
+// Read through the refined corners, a marker's picture matches its own
+// pattern more closely than through the outline's corner pixels, half a
+// pixel inside the border.
+TEST_F(TrackerSceneTest, RefinedCornersMatchTheShownPatternsMoreClosely)
+{
+    _frame.render(twoCopiesScene());
+    TrackerOptions coarse_options;
+    coarse_options.subpixel_edges = false;
+    Tracker refined = makeTracker();
+    Tracker coarse = makeTracker(coarse_options);
+    refined.track(_frame.view());
+    coarse.track(_frame.view());
+    for (const std::size_t shown : {2u, 5u}) {
+        SCOPED_TRACE(::testing::Message() << "pattern " << shown);
+        EXPECT_GT(refined.bestConfidences()[shown], coarse.bestConfidences()[shown]);
+    }
 }
 
 TEST_F(TrackerSceneTest, EmptyFrameHasNoConfidenceForAnyPattern)
