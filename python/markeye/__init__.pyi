@@ -155,7 +155,7 @@ class Tracker:
         *,
         marker_width: float = 80.0,
         min_confidence: float = 0.55,
-        min_margin: float = 0.2,
+        min_margin: float = 0.24,
         binarisation: Literal["tile", "fixed"] = "tile",
         threshold: int = 100,
         subpixel_edges: bool = True,
