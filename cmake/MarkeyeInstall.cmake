@@ -11,9 +11,10 @@ set(MARKEYE_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 # along as a library, without its headers.
 install(TARGETS markeye votrack EXPORT MarkeyeTargets)
 install(EXPORT MarkeyeTargets NAMESPACE Markeye:: DESTINATION ${MARKEYE_CMAKE_DIR})
-# ImageFile.h belongs to markeye_imageio and is installed only with it.
+# ImageFile.h belongs to markeye_imageio and VideoFile.h to markeye_video:
+# each is installed only with its library.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/markeye DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-        FILES_MATCHING PATTERN "*.h" PATTERN "ImageFile.h" EXCLUDE)
+        FILES_MATCHING PATTERN "*.h" PATTERN "ImageFile.h" EXCLUDE PATTERN "VideoFile.h" EXCLUDE)
 get_target_property(MARKEYE_LIBRARY_BINARY_DIR markeye BINARY_DIR)
 install(FILES ${MARKEYE_LIBRARY_BINARY_DIR}/include/markeye/Version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/markeye)
 
@@ -23,6 +24,12 @@ if(MARKEYE_BUILD_IMAGEIO)
   install(TARGETS markeye_imageio EXPORT MarkeyeImageioTargets)
   install(EXPORT MarkeyeImageioTargets NAMESPACE Markeye:: DESTINATION ${MARKEYE_CMAKE_DIR})
   install(FILES ${PROJECT_SOURCE_DIR}/include/markeye/ImageFile.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/markeye)
+endif()
+
+if(MARKEYE_BUILD_VIDEO)
+  install(TARGETS markeye_video EXPORT MarkeyeVideoTargets)
+  install(EXPORT MarkeyeVideoTargets NAMESPACE Markeye:: DESTINATION ${MARKEYE_CMAKE_DIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/include/markeye/VideoFile.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/markeye)
 endif()
 
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/MarkeyeConfig.cmake.in
@@ -52,4 +59,7 @@ endfunction()
 markeye_install_pkgconfig(markeye)
 if(MARKEYE_BUILD_IMAGEIO)
   markeye_install_pkgconfig(markeye-imageio)
+endif()
+if(MARKEYE_BUILD_VIDEO)
+  markeye_install_pkgconfig(markeye-video)
 endif()

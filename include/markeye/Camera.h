@@ -73,6 +73,9 @@ public:
     Camera rescaled(int32_t i_width, int32_t i_height) const;
     // Maps an ideal pixel (lens distortion removed) to where it is observed.
     std::array<double, 2> idealToObserved(double i_x, double i_y) const;
+    // Maps an observed pixel to the ideal one (by Newton's method on the
+    // distortion's radius; exact without distortion).
+    std::array<double, 2> observedToIdeal(double i_x, double i_y) const;
 
     // The camera file's FILE_SIZE bytes.
     std::array<uint8_t, FILE_SIZE> toBytes() const;

@@ -49,6 +49,23 @@ public:
     // white. Throws Error as builtin does.
     static Image builtinPicture(const std::string& i_name);
 
+    // Patterns made in quantity for boards (docs/boards.md): random grids of
+    // 7 x 7 black or white cells, chosen so that every one correlates with
+    // every other and with every built-in marker, in any two directions,
+    // and with its own other directions, below GENERATED_MAX_CORRELATION
+    // (the tracker's measure, on the 16 x 16 grid). The same on every
+    // machine; made once, at the first call (about 15 ms).
+    static constexpr int32_t GENERATED_COUNT = 64;
+    static constexpr double GENERATED_MAX_CORRELATION = 0.45;
+    // Generated pattern i_index (0 to GENERATED_COUNT - 1), named
+    // "generated:<i_index>". Throws Error for another index or a grid not
+    // allowed.
+    static Pattern generated(int32_t i_index, int32_t i_grid_width = DEFAULT_GRID,
+                             int32_t i_grid_height = DEFAULT_GRID);
+    // Its central picture: 16 x 16 RGB, black on white. Throws Error as
+    // generated does.
+    static Image generatedPicture(int32_t i_index);
+
     // The file's name without folder and extension, the built-in marker's
     // name, or the name given.
     const std::string& name() const { return _name; }
@@ -57,6 +74,11 @@ public:
     const std::vector<int32_t>& numbers() const { return _numbers; }
     // Block i_direction (0 to 3) as an RGB picture of gridWidth x gridHeight.
     Image picture(int32_t i_direction = 0) const;
+    // The whole marker as printed, i_side x i_side RGB pixels: black, with
+    // block 0 in its central half (inset (i_side + 2) / 4 pixels on every
+    // side, as `markeye marker` draws it), each cell a crisp block. Throws
+    // Error for a side under 4 or over 16384.
+    Image markerPicture(int32_t i_side) const;
     // Writes the pattern file, one grid row per line. Throws Error naming
     // the file when it cannot be written completely.
     void save(const std::string& i_path) const;

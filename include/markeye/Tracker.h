@@ -37,8 +37,15 @@ struct Detection
     // least error of a pose with the marker's face turned the other way
     // about the line of sight, 0 to 1. Near 1 the two poses are hard to tell
     // apart (a small or squarely facing marker): the rotation may be the
-    // mirror of the true one. NaN with the plug-in's pose estimator.
+    // mirror of the true one. NaN with the plug-in's pose estimator. With
+    // temporal tracking, the error of the side kept over the other side's
+    // (at most 1).
     double pose_ambiguity;
+    // With temporal tracking, the number of the marker's track: it stays the
+    // marker's from frame to frame, also across a few frames where it is not
+    // found (TemporalOptions::max_lost_frames); tracks are numbered from 0 in
+    // the order they begin. -1 without temporal tracking.
+    int64_t track_id = -1;
 };
 
 // How a marker's pose is computed from its square.
@@ -63,6 +70,38 @@ enum class Binarisation
     // as the scripting plug-in does: loses the marker once its ground is
     // darker than about half the normal brightness.
     FIXED,
+};
+
+// Temporal tracking, for the frames of one sequence (a video): each marker's
+// pose starts from its pose in the frame before, keeps to the side of the
+// planar ambiguity its recent frames fit best, and is smoothed by a pose
+// filter (docs/library.md, "Temporal tracking").
+struct TemporalOptions
+{
+    // Off: every frame is tracked on its own, as if it were the first.
+    bool enabled = false;
+    // Smooths the poses (a one-euro filter on each component of the rotation
+    // and the translation: a low-pass whose cutoff frequency is
+    // min_cutoff_hz at rest and rises with the component's speed). false
+    // reports the poses as measured, still continued from frame to frame.
+    bool filter = true;
+    // Cutoff frequency (Hz) at rest: lower smooths a still marker more.
+    double min_cutoff_hz = 1.0;
+    // Cutoff added (Hz) per radian per second of turning: higher follows
+    // turns more closely (lag under about 1 / (2 pi beta) radians).
+    double rotation_beta = 60.0;
+    // Cutoff added (Hz) per marker width per second of motion across the
+    // image, in x or y (lag under about 1 / (2 pi beta) marker widths)...
+    double translation_beta = 120.0;
+    // ...and in z, the distance, which is far noisier (a square's size tells
+    // its distance less surely than its place tells where it is across).
+    double depth_beta = 50.0;
+    // Cutoff frequency (Hz) of the low-pass on the speeds.
+    double derivative_cutoff_hz = 1.0;
+    // Frames a marker may go unfound and keep its track (its track_id).
+    int32_t max_lost_frames = 10;
+    // Frames per second assumed by track() without a time.
+    double frame_rate = 30.0;
 };
 
 // How a tracker finds and reports markers.
@@ -103,6 +142,8 @@ struct TrackerOptions
     // square, reported when it reaches min_confidence, so that one square
     // may stand for several patterns and a pattern is found once at most.
     bool plugin_compatible = false;
+    // Off unless enabled: frames then stay independent of each other.
+    TemporalOptions temporal;
 
     // The plug-in's settings: marker width 80, the fixed threshold at 100,
     // least confidence 0 (its default), its pose estimator,
@@ -138,6 +179,14 @@ public:
     // regions than can be labelled (the default way searches such a frame
     // again with its specks removed).
     const std::vector<Detection>& track(const ImageView& i_frame);
+    // The same for a frame shown at i_time seconds, which the pose filter of
+    // temporal tracking goes by (track() without it takes the frame one
+    // period of TemporalOptions::frame_rate after the last). A time not
+    // after the last frame's starts a new sequence, as resetTracks() does.
+    const std::vector<Detection>& track(const ImageView& i_frame, double i_time);
+    // Temporal tracking forgets every marker: the next frame starts a new
+    // sequence (after a seek, or a cut in the video). Track numbers go on.
+    void resetTracks();
     // Builds the buffers for frames of this size now, as track() would at
     // the first such frame, so that timing a frame leaves the set-up out.
     void prepare(int32_t i_width, int32_t i_height);

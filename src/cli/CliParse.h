@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "CliError.h"
+
 namespace Markeye {
 
 struct TFrameSize
@@ -23,5 +25,20 @@ int parseInt(const std::string& i_option, const std::string& i_text, int i_min, 
 TFrameSize parseGrid(const std::string& i_option, const std::string& i_text);
 // Whether each side of a grid divides 64.
 bool isValidGrid(const TFrameSize& i_grid);
+
+// i_parse's value; a CliError from it (a value that does not parse) becomes
+// a UsageError, for commands that take such a value as a command line they
+// do not understand.
+template <class TParse>
+auto parsedOrUsage(TParse&& i_parse)
+{
+    try {
+        return i_parse();
+    } catch (const UsageError&) {
+        throw;
+    } catch (const CliError& e) {
+        throw UsageError(e.what());
+    }
+}
 
 }  // namespace Markeye

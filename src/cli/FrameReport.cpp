@@ -34,6 +34,10 @@ void writeMarker(const TMarkerReport& i_marker, JsonWriter* io_json)
             io_json->numbers(row, 4);
         }
         io_json->endArray();
+        if (i_marker.track >= 0) {
+            io_json->key("track");
+            io_json->integer(i_marker.track);
+        }
     }
     io_json->endObject();
 }
@@ -46,6 +50,9 @@ std::string TFrameReport::toJson() const
     json.beginObject();
     json.key("frame");
     json.string(frame);
+    json.key("time");
+    // Microseconds: finer than any frame rate needs, and short.
+    json.number(std::round(time * 1e6) / 1e6);
     if (!error.empty()) {
         json.key("error");
         json.string(error);

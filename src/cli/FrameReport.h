@@ -28,14 +28,20 @@ struct TMarkerReport
     // When found: marker-to-camera rotation (columns 0 to 2) and translation
     // (column 3), in the unit of the marker width.
     double pose[3][4] = {};
+    // With temporal tracking, when found: the marker's track number, which
+    // stays its own from frame to frame; else -1.
+    int64_t track = -1;
 };
 
 // One line of the track command's output: a frame and what was found in it,
 // or why it could not be read.
 struct TFrameReport
 {
-    // The path, or the index in a raw stream.
+    // The path, or the index in a raw stream or a video.
     std::string frame;
+    // Seconds: the video's presentation time, else the frame's place in the
+    // run over the frame rate.
+    double time = 0.0;
     // Empty when the frame was read and tracked.
     std::string error;
     int32_t width = 0;
@@ -45,8 +51,8 @@ struct TFrameReport
     std::vector<TMarkerReport> markers;
 
     // The JSON object, on one line without a line break:
-    // {"frame": ..., "width": ..., "height": ..., "elapsed_ms": ..., "markers": [...]}
-    // or {"frame": ..., "error": ...}.
+    // {"frame": ..., "time": ..., "width": ..., "height": ..., "elapsed_ms": ...,
+    // "markers": [...]} or {"frame": ..., "time": ..., "error": ...}.
     std::string toJson() const;
 };
 

@@ -1,57 +1,320 @@
 #include "FrameSource.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
+#include <fstream>
 
+#include "CliError.h"
 #include "markeye/Error.h"
 #include "markeye/ImageFile.h"
+#ifdef MARKEYE_HAS_VIDEO
+#include "markeye/VideoFile.h"
+#endif
 
 namespace Markeye {
 
-FrameSource::TStatus FileFrameSource::next(markeye::Image* o_frame, std::string* o_name, std::string* o_error)
+namespace {
+
+// Why a video cannot be read by this program, and what to do instead.
+std::string noVideoMessage(const std::string& i_name, const std::string& i_kind)
+{
+    return i_name + " is " + (i_kind.empty() ? "a video" : "a video (" + i_kind + ")") +
+           ", and this markeye was built without FFmpeg's libraries: decode it into raw frames, "
+           "ffmpeg -i VIDEO -f rawvideo -pix_fmt bgra - | markeye track --raw WxH (WxH the video's frame size), "
+           "or build markeye with libavformat-dev, libavcodec-dev and libswscale-dev installed";
+}
+
+}  // namespace
+
+FrameSource::TStatus FrameSource::next(markeye::Image* o_frame, std::string* o_name, std::string* o_error)
+{
+    TFrameInfo info;
+    const TStatus status = next(true, o_frame, &info);
+    *o_name = info.name;
+    *o_error = info.error;
+    return status;
+}
+
+// ---- Picture files
+
+FileFrameSource::FileFrameSource(std::vector<std::string> i_paths, double i_frame_rate)
+    : _paths(std::move(i_paths)), _frame_rate(i_frame_rate)
+{
+}
+
+void FileFrameSource::start(double i_time)
+{
+    // The first frame shown at i_time or later, i_time read to within
+    // rounding.
+    const double first = std::ceil(i_time * _frame_rate - 1e-9);
+    _next = std::max(_next, static_cast<size_t>(std::clamp(first, 0.0, static_cast<double>(_paths.size()))));
+}
+
+FrameSource::TStatus FileFrameSource::next(bool i_wanted, markeye::Image* o_frame, TFrameInfo* o_info)
 {
     if (_next == _paths.size()) {
         return TStatus::END;
     }
-    *o_name = _paths[_next++];
+    o_info->time = static_cast<double>(_next) / _frame_rate;
+    o_info->name = _paths[_next++];
+    if (!i_wanted) {
+        return TStatus::SKIPPED;
+    }
     try {
-        *o_frame = markeye::readImage(*o_name);
+        *o_frame = markeye::readImage(o_info->name);
     } catch (const markeye::Error& e) {
-        *o_error = e.what();
+        const std::string kind = FrameContent::videoKind(FrameContent::headOf(o_info->name));
+        o_info->error = kind.empty()                    ? std::string(e.what())
+                        : VideoFrameSource::available() ? o_info->name + " is a video (" + kind +
+                                                              "): give a video as the only FRAME"
+                                                        : noVideoMessage(o_info->name, kind);
         return TStatus::UNREADABLE;
     }
     return TStatus::FRAME;
 }
 
-RawFrameSource::RawFrameSource(FILE* i_stream, const std::string& i_stream_name, int32_t i_width, int32_t i_height)
-    : _stream(i_stream), _stream_name(i_stream_name), _width(i_width), _height(i_height)
+// ---- Raw frames
+
+RawFrameSource::RawFrameSource(FILE* i_stream, const std::string& i_stream_name, int32_t i_width, int32_t i_height,
+                               double i_frame_rate, std::string i_head)
+    : _stream(i_stream), _stream_name(i_stream_name), _width(i_width), _height(i_height), _frame_rate(i_frame_rate),
+      _head(std::move(i_head))
 {
     markeye::checkImageSize(i_width, i_height, "--raw");
 }
 
-FrameSource::TStatus RawFrameSource::next(markeye::Image* o_frame, std::string* o_name, std::string* o_error)
+FrameSource::TStatus RawFrameSource::next(bool i_wanted, markeye::Image* o_frame, TFrameInfo* o_info)
+{
+    for (;;) {
+        if (_ended) {
+            return TStatus::END;
+        }
+        o_info->time = static_cast<double>(_index) / _frame_rate;
+        o_info->name = std::to_string(_index);
+        if (!readFrame(o_frame, o_info)) {
+            return o_info->error.empty() ? TStatus::END : TStatus::UNREADABLE;
+        }
+        _index++;
+        if (o_info->time >= _start) {
+            return i_wanted ? TStatus::FRAME : TStatus::SKIPPED;
+        }
+    }
+}
+
+bool RawFrameSource::readFrame(markeye::Image* o_frame, TFrameInfo* o_info)
+{
+    if (o_frame->width() != _width || o_frame->height() != _height || o_frame->format() != markeye::PixelFormat::BGRX) {
+        *o_frame = markeye::Image(_width, _height, markeye::PixelFormat::BGRX);
+    }
+    const size_t wanted = static_cast<size_t>(o_frame->stride()) * static_cast<size_t>(_height);
+    const size_t from_head = std::min(_head.size(), wanted);
+    std::memcpy(o_frame->data(), _head.data(), from_head);
+    _head.erase(0, from_head);
+    const size_t got = from_head + std::fread(o_frame->data() + from_head, 1, wanted - from_head, _stream);
+    if (got == wanted) {
+        return true;
+    }
+    _ended = true;
+    if (std::ferror(_stream)) {
+        o_info->error = "cannot read " + _stream_name + ": " + std::strerror(errno);
+    } else if (got > 0) {
+        o_info->error = _stream_name + " ended inside frame " + std::to_string(_index) + ": " + std::to_string(got) +
+                        " bytes left where a frame of " + std::to_string(_width) + " x " + std::to_string(_height) +
+                        " takes " + std::to_string(wanted) + " (is --raw the frames' size?)";
+    }
+    return false;
+}
+
+// ---- Videos
+
+#ifdef MARKEYE_HAS_VIDEO
+
+namespace {
+
+std::unique_ptr<markeye::VideoReader> openVideo(const std::string& i_path)
+{
+    // The program's messages are its own.
+    markeye::showFfmpegMessages(false);
+    try {
+        return std::make_unique<markeye::VideoReader>(i_path);
+    } catch (const markeye::Error& e) {
+        throw CliError(e.what());
+    }
+}
+
+std::unique_ptr<markeye::VideoReader> openVideo(FILE* i_stream, std::string i_head, const std::string& i_name)
+{
+    markeye::showFfmpegMessages(false);
+    try {
+        return std::make_unique<markeye::VideoReader>(i_stream, std::move(i_head), i_name);
+    } catch (const markeye::Error& e) {
+        throw CliError(e.what());
+    }
+}
+
+}  // namespace
+
+VideoFrameSource::VideoFrameSource(const std::string& i_path, double i_fallback_rate)
+    : _reader(openVideo(i_path)), _name(i_path), _fallback_rate(i_fallback_rate)
+{
+}
+
+VideoFrameSource::VideoFrameSource(FILE* i_stream, std::string i_head, const std::string& i_stream_name,
+                                   double i_fallback_rate)
+    : _reader(openVideo(i_stream, std::move(i_head), i_stream_name)), _name(i_stream_name),
+      _fallback_rate(i_fallback_rate)
+{
+}
+
+int32_t VideoFrameSource::width() const
+{
+    return _reader->width();
+}
+
+int32_t VideoFrameSource::height() const
+{
+    return _reader->height();
+}
+
+double VideoFrameSource::frameRate() const
+{
+    const double rate = _reader->frameRate();
+    return std::isnan(rate) ? _fallback_rate : rate;
+}
+
+void VideoFrameSource::start(double i_time)
+{
+    if (i_time > 0.0) {
+        _reader->seek(i_time);
+    }
+}
+
+FrameSource::TStatus VideoFrameSource::next(bool i_wanted, markeye::Image* o_frame, TFrameInfo* o_info)
 {
     if (_ended) {
         return TStatus::END;
     }
-    if (o_frame->width() != _width || o_frame->height() != _height) {
-        *o_frame = markeye::Image(_width, _height, markeye::PixelFormat::BGRX);
+    try {
+        const bool more = i_wanted ? _reader->read(o_frame, &o_info->time) : _reader->skip(&o_info->time);
+        if (!more) {
+            return TStatus::END;
+        }
+    } catch (const markeye::Error& e) {
+        // The stream cannot be read on: this frame is the last.
+        _ended = true;
+        o_info->name = std::to_string(_reader->frameIndex() + 1);
+        o_info->error = e.what();
+        return TStatus::UNREADABLE;
     }
-    const size_t wanted = static_cast<size_t>(o_frame->stride()) * static_cast<size_t>(_height);
-    const size_t got = std::fread(o_frame->data(), 1, wanted, _stream);
-    if (got == wanted) {
-        *o_name = std::to_string(_index++);
-        return TStatus::FRAME;
+    o_info->name = std::to_string(_reader->frameIndex());
+    return i_wanted ? TStatus::FRAME : TStatus::SKIPPED;
+}
+
+bool VideoFrameSource::available()
+{
+    return true;
+}
+
+#else
+
+VideoFrameSource::VideoFrameSource(const std::string& i_path, double i_fallback_rate)
+    : _name(i_path), _fallback_rate(i_fallback_rate)
+{
+    throw CliError(noVideoMessage(i_path, FrameContent::videoKind(FrameContent::headOf(i_path))));
+}
+
+VideoFrameSource::VideoFrameSource(FILE*, std::string i_head, const std::string& i_stream_name,
+                                   double i_fallback_rate)
+    : _name(i_stream_name), _fallback_rate(i_fallback_rate)
+{
+    throw CliError(noVideoMessage(i_stream_name, FrameContent::videoKind(i_head)));
+}
+
+int32_t VideoFrameSource::width() const
+{
+    return 0;
+}
+
+int32_t VideoFrameSource::height() const
+{
+    return 0;
+}
+
+double VideoFrameSource::frameRate() const
+{
+    return _fallback_rate;
+}
+
+void VideoFrameSource::start(double) {}
+
+FrameSource::TStatus VideoFrameSource::next(bool, markeye::Image*, TFrameInfo*)
+{
+    return TStatus::END;
+}
+
+bool VideoFrameSource::available()
+{
+    return false;
+}
+
+#endif
+
+VideoFrameSource::~VideoFrameSource() = default;
+
+// ---- Content
+
+std::string FrameContent::headOf(const std::string& i_path)
+{
+    std::ifstream file(i_path, std::ios::binary);
+    std::string head(HEAD_SIZE, '\0');
+    file.read(&head[0], static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    return head;
+}
+
+std::string FrameContent::headOf(FILE* i_stream)
+{
+    std::string head(HEAD_SIZE, '\0');
+    head.resize(std::fread(&head[0], 1, head.size(), i_stream));
+    return head;
+}
+
+bool FrameContent::isPicture(const std::string& i_head)
+{
+    const auto starts = [&](const std::string& i_magic) { return i_head.compare(0, i_magic.size(), i_magic) == 0; };
+    return starts("\x89PNG") || starts("\xFF\xD8\xFF") ||
+           (i_head.size() >= 2 && i_head[0] == 'P' && i_head[1] >= '1' && i_head[1] <= '6');
+}
+
+std::string FrameContent::videoKind(const std::string& i_head)
+{
+    const auto at = [&](size_t i_offset, const std::string& i_magic) {
+        return i_head.size() >= i_offset + i_magic.size() && i_head.compare(i_offset, i_magic.size(), i_magic) == 0;
+    };
+    if (at(4, "ftyp") || at(4, "moov") || at(4, "mdat") || at(4, "wide") || at(4, "free")) {
+        return "MP4 or QuickTime";
     }
-    _ended = true;
-    if (got == 0 && !std::ferror(_stream)) {
-        return TStatus::END;
+    if (at(0, std::string("\x1A\x45\xDF\xA3", 4))) {
+        return "Matroska or WebM";
     }
-    *o_name = std::to_string(_index);
-    *o_error = std::ferror(_stream) ? "cannot read " + _stream_name + ": " + std::strerror(errno)
-                                    : _stream_name + " ended inside frame " + std::to_string(_index) + ": " +
-                                          std::to_string(got) + " of " + std::to_string(wanted) + " bytes";
-    return TStatus::UNREADABLE;
+    if (at(0, "RIFF") && at(8, "AVI ")) {
+        return "AVI";
+    }
+    if (at(0, "YUV4MPEG2")) {
+        return "Y4M";
+    }
+    if (at(0, "OggS")) {
+        return "Ogg";
+    }
+    if (at(0, std::string("FLV\x01", 4))) {
+        return "FLV";
+    }
+    if (at(0, std::string("\x00\x00\x01\xBA", 4))) {
+        return "MPEG program stream";
+    }
+    return "";
 }
 
 }  // namespace Markeye

@@ -11,6 +11,7 @@
 #include "CliError.h"
 #include "CliParse.h"
 #include "CliVerbs.h"
+#include "FileUtil.h"
 #include "markeye/ImageFile.h"
 #include "markeye/Pattern.h"
 
@@ -21,6 +22,7 @@ namespace {
 const char* const PATTERN_USAGE =
     "usage: markeye pattern make (PICTURE [--with-border] | --builtin NAME) [--size N | WxH] -o FILE\n"
     "       markeye pattern show FILE [--size N | WxH] [-o PICTURE.png]\n"
+    "       markeye pattern generate --count N [--start K] [--size N | WxH] (-o | --out) DIR\n"
     "\n"
     "make  writes a pattern file: 12 x W x H brightness numbers, four directions,\n"
     "      each the planes blue, green, red, each H rows of W cells. PICTURE (PNG,\n"
@@ -31,7 +33,13 @@ const char* const PATTERN_USAGE =
     "      is 16 x 16 unless --size is given (each side 1, 2, 4, 8, 16, 32 or 64).\n"
     "show  prints the four direction blocks of a pattern file as text pictures, or\n"
     "      draws them side by side into a PNG with -o. The grid is told by the\n"
-    "      count of numbers in the file, or given with --size.\n";
+    "      count of numbers in the file, or given with --size.\n"
+    "generate  writes the pattern files of generated markers K to K + N - 1 (K is\n"
+    "      --start, default 0; there are 64) into DIR as generated_<i>.patt: random\n"
+    "      cell grids of our own, the same on every machine, that correlate with one\n"
+    "      another and with the built-in markers, in any directions, below 0.45\n"
+    "      (docs/boards.md). Print one with markeye marker --pattern FILE, or many\n"
+    "      on a board with markeye board make.\n";
 
 // Darkness ramp of the text pictures, from white to black.
 const char RAMP[] = " .:-=+*#%@";
@@ -227,11 +235,56 @@ int show(int i_argc, char** i_argv)
     return 0;
 }
 
+// The output folder of generate: -o or --out.
+std::string outputFolder(const CliArgs& i_args)
+{
+    if (i_args.has("-o") == i_args.has("--out")) {
+        throw UsageError("pattern generate needs one of -o DIR and --out DIR");
+    }
+    return *i_args.value(i_args.has("-o") ? "-o" : "--out");
+}
+
+// A whole number in range, or a command line the program does not
+// understand.
+int wholeOption(const CliArgs& i_args, const std::string& i_option, int i_default, int i_min, int i_max)
+{
+    const std::optional<std::string> text = i_args.value(i_option);
+    return text ? parsedOrUsage([&] { return parseInt(i_option, *text, i_min, i_max); }) : i_default;
+}
+
+int generate(int i_argc, char** i_argv)
+{
+    CliArgs args({{"--count", true}, {"--start", true}, {"--size", true}, {"-o", true}, {"--out", true},
+                  {"--help", false}});
+    args.parse(i_argc, i_argv);
+    if (args.has("--help")) {
+        std::cout << PATTERN_USAGE;
+        return 0;
+    }
+    if (!args.has("--count") || !args.positional().empty()) {
+        throw UsageError("pattern generate needs --count N and no other arguments");
+    }
+    const std::string folder = outputFolder(args);
+    const int last = markeye::Pattern::GENERATED_COUNT - 1;
+    const int start = wholeOption(args, "--start", 0, 0, last);
+    const int count = wholeOption(args, "--count", 0, 1, last + 1 - start);
+    const TFrameSize grid = parseGrid("--size", args.value("--size").value_or("16"));
+    FileUtil::makeFolder(folder);
+    for (int i = start; i < start + count; i++) {
+        markeye::Pattern::generated(i, grid.width, grid.height)
+            .save(FileUtil::join(folder, "generated_" + std::to_string(i) + ".patt"));
+    }
+    std::cerr << "wrote " << count << " pattern files into " << folder << ": generated_" << start
+              << ".patt to generated_" << start + count - 1 << ".patt (" << grid.width << " x " << grid.height
+              << ")\n";
+    return 0;
+}
+
 }  // namespace
 
 int runPatternCommand(int i_argc, char** i_argv)
 {
-    return runVerbs("pattern", PATTERN_USAGE, {{"make", make}, {"show", show}}, i_argc, i_argv);
+    return runVerbs("pattern", PATTERN_USAGE, {{"make", make}, {"show", show}, {"generate", generate}}, i_argc, i_argv);
 }
 
 }  // namespace Markeye

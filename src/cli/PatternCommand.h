@@ -2,8 +2,9 @@
 
 namespace Markeye {
 
-// "markeye pattern make|show": writes the pattern file of a marker picture,
-// or shows the four directions of one.
+// "markeye pattern make|show|generate": writes the pattern file of a marker
+// picture, shows the four directions of one, or writes those of generated
+// markers.
 // Returns the exit status.
 int runPatternCommand(int i_argc, char** i_argv);
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 
 namespace Markeye {
 
@@ -10,6 +11,8 @@ namespace {
 // The size of the built-in camera file.
 constexpr int32_t BUILTIN_WIDTH = 640;
 constexpr int32_t BUILTIN_HEIGHT = 480;
+// Frames per second of frames given without a time.
+constexpr double NOMINAL_FRAME_RATE = 30.0;
 
 markeye::Camera builtinCameraFor(int32_t i_width, int32_t i_height)
 {
@@ -26,6 +29,7 @@ TMarkerReport foundMarker(const markeye::Detection& i_detection)
     marker.confidence = i_detection.confidence;
     marker.direction = i_detection.direction;
     marker.corners = i_detection.corners;
+    marker.track = i_detection.track_id;
     for (int row = 0; row < 3; row++) {
         for (int column = 0; column < 3; column++) {
             marker.pose[row][column] = i_detection.rotation[row][column];
@@ -39,7 +43,8 @@ TMarkerReport foundMarker(const markeye::Detection& i_detection)
 
 TrackSession::TrackSession(std::optional<markeye::Camera> i_camera, std::vector<markeye::Pattern> i_patterns,
                            const markeye::TrackerOptions& i_options)
-    : _camera_file(std::move(i_camera)), _patterns(std::move(i_patterns)), _options(i_options)
+    : _camera_file(std::move(i_camera)), _patterns(std::move(i_patterns)), _options(i_options),
+      _last_time(std::numeric_limits<double>::quiet_NaN())
 {
     const markeye::Camera camera = _camera_file ? *_camera_file : builtinCameraFor(BUILTIN_WIDTH, BUILTIN_HEIGHT);
     _tracker.emplace(camera, _patterns, _options);
@@ -57,16 +62,23 @@ void TrackSession::prepare(int32_t i_width, int32_t i_height)
     _tracker->prepare(i_width, i_height);
 }
 
-void TrackSession::track(const markeye::Image& i_frame, TFrameReport* io_report)
+void TrackSession::track(const markeye::Image& i_frame, double i_time, TFrameReport* io_report)
 {
     prepare(i_frame.width(), i_frame.height());
+    _last_time = i_time;
+    io_report->time = i_time;
     io_report->width = i_frame.width();
     io_report->height = i_frame.height();
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<markeye::Detection>& found = _tracker->track(i_frame.view());
+    const std::vector<markeye::Detection>& found = _tracker->track(i_frame.view(), i_time);
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
     io_report->elapsed_ms = elapsed.count();
     report(found, io_report);
+}
+
+void TrackSession::track(const markeye::Image& i_frame, TFrameReport* io_report)
+{
+    track(i_frame, std::isnan(_last_time) ? 0.0 : _last_time + 1.0 / NOMINAL_FRAME_RATE, io_report);
 }
 
 void TrackSession::report(const std::vector<markeye::Detection>& i_found, TFrameReport* io_report) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -23,9 +24,12 @@ public:
                  const markeye::TrackerOptions& i_options);
 
     // Fills io_report's size, time and markers: per pattern in load order,
-    // one entry per marker found, or one saying it was not. elapsed_ms
+    // one entry per marker found, or one saying it was not. i_time: when the
+    // frame was shown (seconds), which temporal tracking goes by. elapsed_ms
     // covers tracking alone, not the set-up for a new frame size. Throws
     // markeye::Error for a frame the tracker refuses.
+    void track(const markeye::Image& i_frame, double i_time, TFrameReport* io_report);
+    // The same for a frame 1/30 s after the last (the first at 0).
     void track(const markeye::Image& i_frame, TFrameReport* io_report);
 
     // The camera as used for the last frame.
@@ -42,6 +46,8 @@ private:
     std::vector<markeye::Pattern> _patterns;
     markeye::TrackerOptions _options;
     std::optional<markeye::Tracker> _tracker;
+    // The last frame's time; NaN before the first.
+    double _last_time;
 };
 
 }  // namespace Markeye

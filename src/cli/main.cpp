@@ -5,6 +5,8 @@
 #include <iostream>
 #include <string>
 
+#include "BoardCommand.h"
+#include "CalibrateCommand.h"
 #include "CameraCommand.h"
 #include "CliError.h"
 #include "DemoCommand.h"
@@ -21,10 +23,14 @@ const char* const USAGE = "usage: markeye <command> [options]\n"
                           "commands:\n"
                           "  demo          render, track and score built-in markers in motion\n"
                           "  track         find markers in pictures or a raw video stream; JSON Lines out\n"
+                          "  calibrate     estimate the camera from views of a board; write its camera file\n"
                           "  camera make   write a camera parameter file\n"
                           "  camera show   print a camera parameter file (the built-in camera by default)\n"
                           "  pattern make  write the pattern file of a marker picture\n"
                           "  pattern show  print or draw the four directions of a pattern file\n"
+                          "  pattern generate  write the pattern files of generated markers, all told apart\n"
+                          "  board make    write a board file of generated markers and its printable picture\n"
+                          "  board show    print and draw a board file\n"
                           "  marker        render a printable marker as a PNG\n"
                           "  xtra          run the scripting plug-in through the emulated host on pictures\n"
                           "\n"
@@ -40,6 +46,8 @@ const TCommand COMMANDS[] = {
     {"demo", Markeye::runDemoCommand},     {"track", Markeye::runTrackCommand},
     {"camera", Markeye::runCameraCommand}, {"pattern", Markeye::runPatternCommand},
     {"marker", Markeye::runMarkerCommand}, {"xtra", Markeye::runXtraCommand},
+    {"calibrate", Markeye::runCalibrateCommand},
+    {"board", Markeye::runBoardCommand},
 };
 
 int dispatch(int i_argc, char** i_argv)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 #include "VoARException.h"
 
@@ -374,12 +376,10 @@ bool VoARPlanarPose::solve(const double i_corners[4][2], double i_marker_width, 
 {
     double rays[VERTEX_COUNT][2];
     double rotations[2][3][3];
-    if (!(i_marker_width > 0.0) || !std::isfinite(i_marker_width) || !toRays(i_corners, rays) ||
-        !isQuadrilateral(i_corners) || !ambiguousRotations(rays, rotations)) {
+    double vertices[VERTEX_COUNT][3];
+    if (!prepare(i_corners, i_marker_width, rays, rotations, vertices)) {
         return false;
     }
-    double vertices[VERTEX_COUNT][3];
-    markerVertices(i_marker_width, vertices);
     Solution solutions[2];
     const bool valid[2] = {refineStart(i_corners, rays, vertices, rotations[0], &solutions[0]),
                            refineStart(i_corners, rays, vertices, rotations[1], &solutions[1])};
@@ -388,16 +388,91 @@ bool VoARPlanarPose::solve(const double i_corners[4][2], double i_marker_width, 
     }
     const int best = valid[0] && (!valid[1] || solutions[0].squared_error <= solutions[1].squared_error) ? 0 : 1;
     const Solution& chosen = solutions[best];
-    double other_squared_error;
-    const bool other_valid = valid[1 - best] &&
-                             otherSideError(i_corners, vertices, chosen, solutions[1 - best], &other_squared_error);
+    Solution other;
+    const bool other_valid = valid[1 - best] && otherSide(i_corners, vertices, chosen, solutions[1 - best], &other);
     const double error = std::sqrt(chosen.squared_error / VERTEX_COUNT);
-    const double other_error = other_valid ? std::sqrt(other_squared_error / VERTEX_COUNT) : 0.0;
+    const double other_error = other_valid ? std::sqrt(other.squared_error / VERTEX_COUNT) : 0.0;
     storePose(chosen, o_pose);
     *o_error = error;
     // An other side fitting no worse (two exact fits, or rounding) makes the
     // two indistinguishable.
     *o_ambiguity = !other_valid ? 0.0 : (other_error > error ? error / other_error : 1.0);
+    return true;
+}
+
+bool VoARPlanarPose::solveContinued(const double i_corners[4][2], double i_marker_width,
+                                    const VoARDoubleMatrix34& i_previous, VoARTransMatResult* o_continued,
+                                    double* o_continued_error, VoARTransMatResult* o_other,
+                                    double* o_other_error) const
+{
+    double rays[VERTEX_COUNT][2];
+    double rotations[2][3][3];
+    double vertices[VERTEX_COUNT][3];
+    if (!prepare(i_corners, i_marker_width, rays, rotations, vertices)) {
+        return false;
+    }
+    Solution solutions[2];
+    const bool valid[2] = {refineStart(i_corners, rays, vertices, rotations[0], &solutions[0]),
+                           refineStart(i_corners, rays, vertices, rotations[1], &solutions[1])};
+    const double previous[3][3] = {{i_previous.m00, i_previous.m01, i_previous.m02},
+                                   {i_previous.m10, i_previous.m11, i_previous.m12},
+                                   {i_previous.m20, i_previous.m21, i_previous.m22}};
+    Solution continued;
+    const bool continued_valid = refineStart(i_corners, rays, vertices, previous, &continued);
+    if (!continued_valid && !valid[0] && !valid[1]) {
+        return false;
+    }
+    if (!continued_valid) {
+        continued = solutions[valid[0] && (!valid[1] || solutions[0].squared_error <= solutions[1].squared_error) ? 0 : 1];
+    }
+    // The mirrored start is whichever fresh one lies across the viewing ray
+    // from the continued pose; with neither there, the facing pose is tried.
+    double tilt[3];
+    tiltOf(continued.rotation, continued.translation, tilt);
+    int across = -1;
+    for (int k = 0; k < 2; k++) {
+        const double normal[3] = {solutions[k].rotation[0][2], solutions[k].rotation[1][2], solutions[k].rotation[2][2]};
+        if (valid[k] && dot(normal, tilt) < 0.0 &&
+            (across < 0 || solutions[k].squared_error < solutions[across].squared_error)) {
+            across = k;
+        }
+    }
+    Solution other;
+    const bool other_valid = otherSide(i_corners, vertices, continued, across < 0 ? continued : solutions[across], &other);
+    if (other_valid && crossed(i_previous, continued)) {
+        std::swap(continued, other);
+    }
+    storePose(continued, o_continued);
+    *o_continued_error = std::sqrt(continued.squared_error / VERTEX_COUNT);
+    if (!other_valid) {
+        o_other->has_value = false;
+        *o_other_error = std::numeric_limits<double>::infinity();
+        return true;
+    }
+    storePose(other, o_other);
+    *o_other_error = std::sqrt(other.squared_error / VERTEX_COUNT);
+    return true;
+}
+
+bool VoARPlanarPose::crossed(const VoARDoubleMatrix34& i_previous, const Solution& i_solution) const
+{
+    const double previous[3][3] = {{i_previous.m00, i_previous.m01, i_previous.m02},
+                                   {i_previous.m10, i_previous.m11, i_previous.m12},
+                                   {i_previous.m20, i_previous.m21, i_previous.m22}};
+    double tilt[3];
+    tiltOf(previous, i_solution.translation, tilt);
+    const double normal[3] = {i_solution.rotation[0][2], i_solution.rotation[1][2], i_solution.rotation[2][2]};
+    return dot(tilt, tilt) > MIN_SIDE_TILT * MIN_SIDE_TILT && dot(normal, tilt) < 0.0;
+}
+
+bool VoARPlanarPose::prepare(const double i_corners[4][2], double i_marker_width, double o_rays[4][2],
+                             double o_rotations[2][3][3], double o_vertices[4][3]) const
+{
+    if (!(i_marker_width > 0.0) || !std::isfinite(i_marker_width) || !toRays(i_corners, o_rays) ||
+        !isQuadrilateral(i_corners) || !ambiguousRotations(o_rays, o_rotations)) {
+        return false;
+    }
+    markerVertices(i_marker_width, o_vertices);
     return true;
 }
 
@@ -478,13 +553,13 @@ bool VoARPlanarPose::refineStart(const double i_corners[4][2], const double i_ra
     if (!fitTranslation(i_rays, i_vertices, o_solution->rotation, o_solution->translation)) {
         return false;
     }
-    o_solution->squared_error = squaredError(i_corners, i_vertices, *o_solution);
-    refine(i_corners, i_vertices, Motion::FULL, o_solution);
+    o_solution->squared_error = squaredError(i_corners, i_vertices, VERTEX_COUNT, *o_solution);
+    refine(i_corners, i_vertices, VERTEX_COUNT, Motion::FULL, o_solution);
     return isAcceptable(*o_solution);
 }
 
-void VoARPlanarPose::refine(const double i_corners[4][2], const double i_vertices[4][3], Motion i_motion,
-                            Solution* io_solution) const
+void VoARPlanarPose::refine(const double (*i_corners)[2], const double (*i_vertices)[3], int i_count,
+                            Motion i_motion, Solution* io_solution) const
 {
     double normal[PARAMETER_COUNT][PARAMETER_COUNT];
     double gradient[PARAMETER_COUNT];
@@ -493,7 +568,7 @@ void VoARPlanarPose::refine(const double i_corners[4][2], const double i_vertice
     double growth = INITIAL_DAMPING_GROWTH;
     for (int step = 0; step < MAX_STEPS; step++) {
         if (!linearised) {
-            linearise(i_corners, i_vertices, *io_solution, normal, gradient);
+            linearise(i_corners, i_vertices, i_count, *io_solution, normal, gradient);
             if (i_motion == Motion::HOLD_NORMAL) {
                 // Turns about the marker's x and y axes move the normal.
                 freeze(0, normal, gradient);
@@ -506,7 +581,7 @@ void VoARPlanarPose::refine(const double i_corners[4][2], const double i_vertice
         const bool solved = solveDamped(normal, gradient, damping, delta);
         if (solved) {
             applyStep(io_solution->rotation, io_solution->translation, delta, trial.rotation, trial.translation);
-            trial.squared_error = squaredError(i_corners, i_vertices, trial);
+            trial.squared_error = squaredError(i_corners, i_vertices, i_count, trial);
         }
         if (!solved || !(trial.squared_error < io_solution->squared_error)) {
             // A step too small to change the pose cannot lower the error:
@@ -532,13 +607,13 @@ void VoARPlanarPose::refine(const double i_corners[4][2], const double i_vertice
     }
 }
 
-void VoARPlanarPose::linearise(const double i_corners[4][2], const double i_vertices[4][3],
+void VoARPlanarPose::linearise(const double (*i_corners)[2], const double (*i_vertices)[3], int i_count,
                                const Solution& i_solution, double o_normal[6][6], double o_gradient[6]) const
 {
     std::fill(&o_normal[0][0], &o_normal[0][0] + PARAMETER_COUNT * PARAMETER_COUNT, 0.0);
     std::fill(o_gradient, o_gradient + PARAMETER_COUNT, 0.0);
     const Matrix3& r = i_solution.rotation;
-    for (int i = 0; i < VERTEX_COUNT; i++) {
+    for (int i = 0; i < i_count; i++) {
         double p[3];
         times(r, i_vertices[i], p);
         for (int k = 0; k < 3; k++) {
@@ -577,11 +652,11 @@ void VoARPlanarPose::linearise(const double i_corners[4][2], const double i_vert
     }
 }
 
-double VoARPlanarPose::squaredError(const double i_corners[4][2], const double i_vertices[4][3],
+double VoARPlanarPose::squaredError(const double (*i_corners)[2], const double (*i_vertices)[3], int i_count,
                                     const Solution& i_solution) const
 {
     double sum = 0.0;
-    for (int i = 0; i < VERTEX_COUNT; i++) {
+    for (int i = 0; i < i_count; i++) {
         double p[3];
         times(i_solution.rotation, i_vertices[i], p);
         for (int k = 0; k < 3; k++) {
@@ -597,13 +672,13 @@ double VoARPlanarPose::squaredError(const double i_corners[4][2], const double i
     return sum;
 }
 
-bool VoARPlanarPose::otherSideError(const double i_corners[4][2], const double i_vertices[4][3],
-                                    const Solution& i_best, const Solution& i_other, double* o_squared_error) const
+bool VoARPlanarPose::otherSide(const double i_corners[4][2], const double i_vertices[4][3], const Solution& i_best,
+                               const Solution& i_other, Solution* o_other) const
 {
     Solution facing = i_best;
     faceViewingRay(i_best.rotation, i_best.translation, facing.rotation);
-    facing.squared_error = squaredError(i_corners, i_vertices, facing);
-    refine(i_corners, i_vertices, Motion::HOLD_NORMAL, &facing);
+    facing.squared_error = squaredError(i_corners, i_vertices, VERTEX_COUNT, facing);
+    refine(i_corners, i_vertices, VERTEX_COUNT, Motion::HOLD_NORMAL, &facing);
     const bool facing_valid = isAcceptable(facing);
     // The mirrored start counts only if its refinement stayed on its side;
     // otherwise it came back to i_best's minimum.
@@ -612,11 +687,45 @@ bool VoARPlanarPose::otherSideError(const double i_corners[4][2], const double i
     const double other_normal[3] = {i_other.rotation[0][2], i_other.rotation[1][2], i_other.rotation[2][2]};
     const bool other_side = dot(other_normal, tilt) < 0.0;
     if (other_side && (!facing_valid || i_other.squared_error < facing.squared_error)) {
-        *o_squared_error = i_other.squared_error;
+        *o_other = i_other;
         return true;
     }
-    *o_squared_error = facing.squared_error;
+    *o_other = facing;
     return facing_valid;
+}
+
+bool VoARPlanarPose::refinePoints(const double (*i_pixels)[2], const double (*i_points)[3], int32_t i_count,
+                                  const VoARTransMatResult& i_start, VoARTransMatResult* o_pose,
+                                  double* o_error) const
+{
+    if (i_count < MIN_REFINED_POINTS || !i_start.has_value) {
+        return false;
+    }
+    for (int32_t i = 0; i < i_count; i++) {
+        if (!std::isfinite(i_pixels[i][0]) || !std::isfinite(i_pixels[i][1]) || !std::isfinite(i_points[i][0]) ||
+            !std::isfinite(i_points[i][1]) || !std::isfinite(i_points[i][2])) {
+            return false;
+        }
+    }
+    const double start[3][4] = {{i_start.m00, i_start.m01, i_start.m02, i_start.m03},
+                                {i_start.m10, i_start.m11, i_start.m12, i_start.m13},
+                                {i_start.m20, i_start.m21, i_start.m22, i_start.m23}};
+    Solution solution;
+    for (int r = 0; r < 3; r++) {
+        std::copy(start[r], start[r] + 3, solution.rotation[r]);
+        solution.translation[r] = start[r][3] + _offset[r];
+    }
+    solution.squared_error = squaredError(i_pixels, i_points, i_count, solution);
+    if (!isAcceptable(solution)) {
+        return false;
+    }
+    refine(i_pixels, i_points, i_count, Motion::FULL, &solution);
+    if (!isAcceptable(solution)) {
+        return false;
+    }
+    storePose(solution, o_pose);
+    *o_error = std::sqrt(solution.squared_error / i_count);
+    return true;
 }
 
 bool VoARPlanarPose::isAcceptable(const Solution& i_solution) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "VoARPerspectiveProjectionMatrix.h"
 #include "VoARTransMatResult.h"
 
@@ -33,6 +35,10 @@ public:
     // ...ending early once a step turns the rotation by less than this many
     // radians and moves the marker by less than this fraction of its distance.
     static constexpr double STEP_TOLERANCE = 1e-12;
+    // A pose whose normal leans across the viewing ray by less than this
+    // sine (1 degree) has no side of the ambiguity to keep: the two poses
+    // are then within the noise of each other for any marker.
+    static constexpr double MIN_SIDE_TILT = 0.0175;
 
     // Reads the camera from i_projection once, here: P (X, 1) = K (X + K^-1 p4)
     // with K the left 3 x 3 block and p4 the fourth column, so a solver built
@@ -59,6 +65,37 @@ public:
     // or when both starts refine to poses behind the camera. Allocates nothing.
     bool solve(const double i_corners[4][2], double i_marker_width, VoARTransMatResult* o_pose, double* o_error,
                double* o_ambiguity) const;
+    // The continued form, for a marker whose pose in an earlier frame was
+    // i_previous: refines from i_previous's rotation (the translation fitted
+    // anew) to the nearest minimum, which stays on i_previous's side of the
+    // ambiguity where solve() might pick the other (o_continued, RMS error
+    // o_continued_error); when that refinement is not acceptable, the pose
+    // solve() gives. o_other: the least-error pose found on the other side of
+    // the ambiguity from o_continued, as solve() seeks it (has_value false
+    // and o_other_error infinite when none is acceptable). When the noise of
+    // this frame leaves no minimum on i_previous's side (the refinement
+    // crossed over, i_previous leaning by MIN_SIDE_TILT or more), the two
+    // change places: o_continued is the best pose on i_previous's side
+    // (often the one facing squarely along the viewing ray), o_other the
+    // minimum across. Returns false as solve() does, changing no output.
+    // Allocates nothing.
+    bool solveContinued(const double i_corners[4][2], double i_marker_width, const VoARDoubleMatrix34& i_previous,
+                        VoARTransMatResult* o_continued, double* o_continued_error, VoARTransMatResult* o_other,
+                        double* o_other_error) const;
+
+    // Least points refinePoints takes: three points off one line fix a pose.
+    static constexpr int32_t MIN_REFINED_POINTS = 3;
+
+    // Refines i_start, a pose near the best one, on the reprojection error of
+    // any number of points: i_points in the object's coordinates (the
+    // marker's, or a board's), i_pixels their ideal pixels. Stores the
+    // refined pose and the RMS distance in pixels between the pixels and the
+    // projected points (o_error). Returns false, changing no output, for
+    // fewer than MIN_REFINED_POINTS points, a value that is not finite, a
+    // start without a value, or a start or result whose origin lies behind
+    // the camera. Allocates nothing.
+    bool refinePoints(const double (*i_pixels)[2], const double (*i_points)[3], int32_t i_count,
+                      const VoARTransMatResult& i_start, VoARTransMatResult* o_pose, double* o_error) const;
 
 private:
     // What the refinement moves: the whole pose, or the translation and the
@@ -90,22 +127,29 @@ private:
                      const double i_rotation[3][3], Solution* o_solution) const;
     // Levenberg-Marquardt on the summed squared pixel distances, from
     // io_solution (whose squared_error must be that of its pose).
-    void refine(const double i_corners[4][2], const double i_vertices[4][3], Motion i_motion,
+    void refine(const double (*i_corners)[2], const double (*i_vertices)[3], int i_count, Motion i_motion,
                 Solution* io_solution) const;
     // Jacobian of the eight pixel residuals in the rotation update (a
     // rotation vector in marker coordinates) and the translation, as the
     // normal matrix J^T J and the gradient J^T r.
-    void linearise(const double i_corners[4][2], const double i_vertices[4][3], const Solution& i_solution,
-                   double o_normal[6][6], double o_gradient[6]) const;
+    void linearise(const double (*i_corners)[2], const double (*i_vertices)[3], int i_count,
+                   const Solution& i_solution, double o_normal[6][6], double o_gradient[6]) const;
     // Summed squared distances, in pixels, between the corners and the
     // solution's projected vertices.
-    double squaredError(const double i_corners[4][2], const double i_vertices[4][3],
+    double squaredError(const double (*i_corners)[2], const double (*i_vertices)[3], int i_count,
                         const Solution& i_solution) const;
-    // The least squared error found on the other side of the ambiguity from
+    // Whether i_solution's normal leans across the viewing ray from the way
+    // i_previous's leans, i_previous leaning by MIN_SIDE_TILT or more.
+    bool crossed(const VoARDoubleMatrix34& i_previous, const Solution& i_solution) const;
+    // The corners' rays, the two starting rotations and the vertices, after
+    // checking the width and the corners; false when solving is hopeless.
+    bool prepare(const double i_corners[4][2], double i_marker_width, double o_rays[4][2],
+                 double o_rotations[2][3][3], double o_vertices[4][3]) const;
+    // The least-error candidate on the other side of the ambiguity from
     // i_best, given the refined mirrored start i_other; false if no candidate
     // there is acceptable.
-    bool otherSideError(const double i_corners[4][2], const double i_vertices[4][3], const Solution& i_best,
-                        const Solution& i_other, double* o_squared_error) const;
+    bool otherSide(const double i_corners[4][2], const double i_vertices[4][3], const Solution& i_best,
+                   const Solution& i_other, Solution* o_other) const;
     // A finite error, and the marker's centre in front of the camera
     // (t_z > 0 once moved back from the frame of K).
     bool isAcceptable(const Solution& i_solution) const;

@@ -26,6 +26,15 @@ std::string sizeText(int32_t i_width, int32_t i_height)
     return std::to_string(i_width) + " x " + std::to_string(i_height);
 }
 
+VoTrack::VoARCameraDistortionFactor distortionFactorOf(const Distortion& i_distortion)
+{
+    VoTrack::VoARCameraDistortionFactor factor;
+    const double values[4] = {i_distortion.centre_x, i_distortion.centre_y, i_distortion.coefficient,
+                              i_distortion.scale};
+    factor.setValue(values);
+    return factor;
+}
+
 }  // namespace
 
 VoTrack::TVoARParamFileRecord toRecord(const Camera& i_camera)
@@ -143,14 +152,17 @@ Camera Camera::rescaled(int32_t i_width, int32_t i_height) const
 
 std::array<double, 2> Camera::idealToObserved(double i_x, double i_y) const
 {
-    VoTrack::VoARCameraDistortionFactor factor;
-    const double values[4] = {_distortion.centre_x, _distortion.centre_y, _distortion.coefficient,
-                              _distortion.scale};
-    factor.setValue(values);
     const VoTrack::TVoARDoublePoint_t ideal{i_x, i_y};
     VoTrack::TVoARDoublePoint_t observed;
-    factor.ideal2Observ(&ideal, &observed);
+    distortionFactorOf(_distortion).ideal2Observ(&ideal, &observed);
     return {observed.x, observed.y};
+}
+
+std::array<double, 2> Camera::observedToIdeal(double i_x, double i_y) const
+{
+    VoTrack::TVoARDoublePoint_t ideal;
+    distortionFactorOf(_distortion).observ2Ideal(i_x, i_y, &ideal);
+    return {ideal.x, ideal.y};
 }
 
 std::array<uint8_t, Camera::FILE_SIZE> Camera::toBytes() const

@@ -8,6 +8,7 @@
 
 #include "BuiltinPictures.h"
 #include "FileBytes.h"
+#include "GeneratedPictures.h"
 #include "PatternMaker.h"
 #include "VoARPatternSize.h"
 #include "ViewCheck.h"
@@ -105,7 +106,31 @@ int32_t builtinIndex(const std::string& i_name)
     return index;
 }
 
+void checkGeneratedIndex(int32_t i_index)
+{
+    if (i_index < 0 || i_index >= Pattern::GENERATED_COUNT) {
+        throw Error("no generated pattern " + std::to_string(i_index) + " (there are 0 to " +
+                    std::to_string(Pattern::GENERATED_COUNT - 1) + ")");
+    }
+}
+
+// The cell of i_count covering pixel i_pixel of i_side, for nearest
+// sampling: exact when the side is a multiple of the count.
+int32_t cellOf(int32_t i_pixel, int32_t i_side, int32_t i_count)
+{
+    return static_cast<int32_t>((2 * int64_t{i_pixel} + 1) * i_count / (2 * int64_t{i_side}));
+}
+
+// Sides of a marker picture: room for a border of at least one pixel, and
+// no more than a picture file may hold.
+constexpr int32_t MIN_MARKER_SIDE = 4;
+constexpr int32_t MAX_MARKER_SIDE = 16384;
+
 }  // namespace
+
+static_assert(Pattern::GENERATED_COUNT == GeneratedPictures::COUNT, "one count of generated patterns");
+static_assert(Pattern::GENERATED_MAX_CORRELATION == GeneratedPictures::MAX_CORRELATION_PERCENT / 100.0,
+              "one bound of generated patterns");
 
 Pattern::Pattern(std::string i_name, int32_t i_grid_width, int32_t i_grid_height, std::vector<int32_t> i_numbers)
     : _name(std::move(i_name)), _grid_width(i_grid_width), _grid_height(i_grid_height), _numbers(std::move(i_numbers))
@@ -195,6 +220,18 @@ Image Pattern::builtinPicture(const std::string& i_name)
     return BuiltinPictures::picture(builtinIndex(i_name));
 }
 
+Pattern Pattern::generated(int32_t i_index, int32_t i_grid_width, int32_t i_grid_height)
+{
+    const Image picture = generatedPicture(i_index);
+    return fromPicture(picture.view(), i_grid_width, i_grid_height, "generated:" + std::to_string(i_index));
+}
+
+Image Pattern::generatedPicture(int32_t i_index)
+{
+    checkGeneratedIndex(i_index);
+    return GeneratedPictures::picture(i_index);
+}
+
 Image Pattern::picture(int32_t i_direction) const
 {
     if (i_direction < 0 || i_direction > 3) {
@@ -214,6 +251,26 @@ Image Pattern::picture(int32_t i_direction) const
         }
     }
     return picture;
+}
+
+Image Pattern::markerPicture(int32_t i_side) const
+{
+    if (i_side < MIN_MARKER_SIDE || i_side > MAX_MARKER_SIDE) {
+        throw Error("pattern " + _name + ": a marker picture cannot be " + std::to_string(i_side) +
+                    " pixels wide (" + std::to_string(MIN_MARKER_SIDE) + " to " + std::to_string(MAX_MARKER_SIDE) +
+                    ")");
+    }
+    const Image upright = picture(0);
+    Image marker(i_side, i_side, PixelFormat::RGB, 0);
+    const int32_t inset = (i_side + 2) / 4;
+    const int32_t inner = i_side - 2 * inset;
+    for (int32_t y = 0; y < inner; y++) {
+        for (int32_t x = 0; x < inner; x++) {
+            const uint8_t* rgb = upright.pixel(cellOf(x, inner, _grid_width), cellOf(y, inner, _grid_height));
+            std::copy(rgb, rgb + PLANES, marker.pixel(inset + x, inset + y));
+        }
+    }
+    return marker;
 }
 
 void Pattern::save(const std::string& i_path) const

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "FrameSetup.h"
+#include "TemporalTracks.h"
 #include "ViewCheck.h"
 #include "VoARException.h"
 #include "VoARMatchPatt_Color_WITHOUT_PCA.h"
@@ -21,6 +23,29 @@ namespace {
 using VoTrack::VoARSquare;
 
 constexpr double NOT_SEEN = std::numeric_limits<double>::quiet_NaN();
+
+void checkTemporalOptions(const TemporalOptions& i_options)
+{
+    const std::pair<const char*, double> rates[] = {{"min_cutoff_hz", i_options.min_cutoff_hz},
+                                                    {"rotation_beta", i_options.rotation_beta},
+                                                    {"translation_beta", i_options.translation_beta},
+                                                    {"depth_beta", i_options.depth_beta},
+                                                    {"derivative_cutoff_hz", i_options.derivative_cutoff_hz}};
+    for (const auto& rate : rates) {
+        if (!(rate.second >= 0.0) || !std::isfinite(rate.second)) {
+            throw Error(std::string("tracker option temporal.") + rate.first + " must be a number from 0 up, not " +
+                        std::to_string(rate.second));
+        }
+    }
+    if (!(i_options.frame_rate > 0.0) || !std::isfinite(i_options.frame_rate)) {
+        throw Error("tracker option temporal.frame_rate must be a positive number, not " +
+                    std::to_string(i_options.frame_rate));
+    }
+    if (i_options.max_lost_frames < 0) {
+        throw Error("tracker option temporal.max_lost_frames must be 0 or more, not " +
+                    std::to_string(i_options.max_lost_frames));
+    }
+}
 
 void checkOptions(const TrackerOptions& i_options)
 {
@@ -38,6 +63,7 @@ void checkOptions(const TrackerOptions& i_options)
     if (i_options.threshold < 0 || i_options.threshold > 255) {
         throw Error("tracker option threshold must be from 0 to 255, not " + std::to_string(i_options.threshold));
     }
+    checkTemporalOptions(i_options.temporal);
 }
 
 // Per pattern, the first pattern of the same grid and numbers (itself when
@@ -106,6 +132,9 @@ public:
         _candidates.reserve(most);
         _detections.reserve(most);
         _setups.reserve(KEPT_SIZES);
+        if (_options.temporal.enabled) {
+            _temporal = std::make_unique<TemporalTracks>(_options, static_cast<int32_t>(most));
+        }
         prepare(i_camera.width(), i_camera.height());
     }
 
@@ -125,11 +154,15 @@ public:
         _setups.insert(_setups.begin(), std::move(setup));
     }
 
-    const std::vector<Detection>& track(const ImageView& i_frame)
+    // i_time NaN: one frame period after the last.
+    const std::vector<Detection>& track(const ImageView& i_frame, double i_time)
     {
         checkView(i_frame, "frame");
         prepare(i_frame.width, i_frame.height);
         TFrameSetup& setup = *_setups.front();
+        if (_temporal != nullptr) {
+            _temporal->beginFrame(i_time, setup);
+        }
         const VoTrack::IVoARRgbRaster& raster = setup.input->read(i_frame);
         _candidates.clear();
         _detections.clear();
@@ -146,7 +179,17 @@ public:
         for (const TCandidate& candidate : _candidates) {
             report(setup, candidate);
         }
+        if (_temporal != nullptr) {
+            _temporal->endFrame();
+        }
         return _detections;
+    }
+
+    void resetTracks()
+    {
+        if (_temporal != nullptr) {
+            _temporal->reset();
+        }
     }
 
     const std::vector<double>& bestConfidences() const { return _best; }
@@ -222,8 +265,18 @@ private:
         const VoARSquare* square = per_pattern ? detector->getSquare() : io_setup.analysis->getSquare(i_candidate.square);
         VoTrack::VoARTransMatResult pose;
         double ambiguity = NOT_SEEN;
+        int64_t track_id = -1;
         try {
-            if (per_pattern) {
+            if (_temporal != nullptr) {
+                TemporalTracks::TPose tracked;
+                if (!_temporal->solve(io_setup, *square, i_candidate.pattern, i_candidate.direction, detector,
+                                      &tracked)) {
+                    return;
+                }
+                pose = tracked.pose;
+                ambiguity = tracked.ambiguity;
+                track_id = tracked.track_id;
+            } else if (per_pattern) {
                 detector->getPose(&pose);
             } else if (!solvePose(io_setup, *square, i_candidate.direction, &pose, &ambiguity)) {
                 return;
@@ -234,6 +287,7 @@ private:
         }
         Detection detection;
         detection.pose_ambiguity = ambiguity;
+        detection.track_id = track_id;
         detection.pattern = i_candidate.pattern;
         detection.confidence = i_candidate.confidence;
         // The pose reads "no direction" (-1) as direction 3; say so.
@@ -315,6 +369,8 @@ private:
     std::vector<double> _best;
     std::vector<TCandidate> _candidates;
     std::vector<Detection> _detections;
+    // Null without temporal tracking.
+    std::unique_ptr<TemporalTracks> _temporal;
 };
 
 Tracker::Tracker(const Camera& i_camera, std::vector<Pattern> i_patterns, const TrackerOptions& i_options)
@@ -328,7 +384,17 @@ Tracker& Tracker::operator=(Tracker&& io_other) noexcept = default;
 
 const std::vector<Detection>& Tracker::track(const ImageView& i_frame)
 {
-    return _impl->track(i_frame);
+    return _impl->track(i_frame, NOT_SEEN);
+}
+
+const std::vector<Detection>& Tracker::track(const ImageView& i_frame, double i_time)
+{
+    return _impl->track(i_frame, i_time);
+}
+
+void Tracker::resetTracks()
+{
+    _impl->resetTracks();
 }
 
 void Tracker::prepare(int32_t i_width, int32_t i_height)

@@ -93,5 +93,5 @@ INSTANTIATE_TEST_SUITE_P(
                         "focal lengths must be positive"},
         TBadCommandLine{"ShortDistortion", "camera make --size 640x480 --focal 7 --distortion 1,2,3 -o /dev/null", 1,
                         "--distortion: expected 4 comma-separated numbers"},
-        TBadCommandLine{"UnknownCommand", "calibrate", 2, "unknown command calibrate"}),
+        TBadCommandLine{"UnknownCommand", "recalibrate", 2, "unknown command recalibrate"}),
     [](const ::testing::TestParamInfo<TBadCommandLine>& i_info) { return std::string(i_info.param.name); });

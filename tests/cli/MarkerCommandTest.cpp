@@ -10,38 +10,8 @@
 #include "TestImages.h"
 #include "TestJson.h"
 
-namespace {
-
-uint32_t bigEndianAt(const std::string& i_bytes, size_t i_at)
-{
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; i++) {
-        value = (value << 8) | static_cast<unsigned char>(i_bytes.at(i_at + i));
-    }
-    return value;
-}
-
-// A PNG's size from its header chunk, and its pixels per metre from its
-// physical-size chunk (0 without one).
-struct TPngFacts
-{
-    uint32_t width;
-    uint32_t height;
-    uint32_t pixels_per_metre;
-};
-
-TPngFacts pngFacts(const std::string& i_bytes)
-{
-    // Signature (8), IHDR length (4) and type (4), then width and height.
-    TPngFacts facts{bigEndianAt(i_bytes, 16), bigEndianAt(i_bytes, 20), 0};
-    const size_t phys = i_bytes.find("pHYs");
-    if (phys != std::string::npos) {
-        facts.pixels_per_metre = bigEndianAt(i_bytes, phys + 4);
-    }
-    return facts;
-}
-
-}  // namespace
+using CliTest::pngFacts;
+using CliTest::TPngFacts;
 
 // 80 mm at 72 dpi is 227 pixels, with a margin of 28 around and the label
 // (7 pixels high) under it; tracked as it is, its vertex 0 is the top-left.

@@ -184,4 +184,28 @@ std::string smallJpeg()
     return std::string(reinterpret_cast<const char*>(BYTES), sizeof BYTES);
 }
 
+namespace {
+
+uint32_t bigEndianAt(const std::string& i_bytes, size_t i_at)
+{
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4; i++) {
+        value = (value << 8) | static_cast<unsigned char>(i_bytes.at(i_at + i));
+    }
+    return value;
+}
+
+}  // namespace
+
+TPngFacts pngFacts(const std::string& i_bytes)
+{
+    // Signature (8), IHDR length (4) and type (4), then width and height.
+    TPngFacts facts{bigEndianAt(i_bytes, 16), bigEndianAt(i_bytes, 20), 0};
+    const size_t phys = i_bytes.find("pHYs");
+    if (phys != std::string::npos) {
+        facts.pixels_per_metre = bigEndianAt(i_bytes, phys + 4);
+    }
+    return facts;
+}
+
 }  // namespace CliTest

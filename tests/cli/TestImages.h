@@ -48,6 +48,17 @@ std::string rawBytes(const TFrame& i_frame);
 // A picture upscaled by a whole factor: each pixel a block.
 TFrame pictureFrame(const Markeye::MarkerPicture& i_picture, int32_t i_scale);
 
+// A PNG's size from its header chunk, and its pixels per metre from its
+// physical-size chunk (0 without one).
+struct TPngFacts
+{
+    uint32_t width;
+    uint32_t height;
+    uint32_t pixels_per_metre;
+};
+
+TPngFacts pngFacts(const std::string& i_bytes);
+
 // A JPEG of 24 x 16 pixels, all of the colour red 200, green 120, blue 40.
 std::string smallJpeg();
 

@@ -7,6 +7,38 @@
 
 namespace CliTest {
 
+namespace {
+
+const std::string SUMMARY_START = "markeye track: ";
+
+}  // namespace
+
+std::string withoutSummary(const std::string& i_err)
+{
+    std::string kept;
+    for (std::string::size_type at = 0; at < i_err.size();) {
+        const std::string::size_type end = std::min(i_err.find('\n', at), i_err.size() - 1);
+        const std::string line = i_err.substr(at, end + 1 - at);
+        const bool summary = line.rfind(SUMMARY_START, 0) == 0 &&
+                             (line.find(" frames tracked") != std::string::npos ||
+                              line.find("frames found in, per pattern") != std::string::npos ||
+                              line.find("no frame tracked") != std::string::npos);
+        if (!summary) {
+            kept += line;
+        }
+        at = end + 1;
+    }
+    return kept;
+}
+
+bool endsWithSummary(const std::string& i_err, int i_frames)
+{
+    const std::string tracked = SUMMARY_START + std::to_string(i_frames) + " frames tracked";
+    const std::string::size_type last = i_err.rfind(SUMMARY_START + "frames found in, per pattern:");
+    return last != std::string::npos && i_err.back() == '\n' && i_err.find(tracked) != std::string::npos &&
+           i_err.find(tracked) < last;
+}
+
 VoTrack::VoARDoubleMatrix34 poseOf(const TJson& i_marker)
 {
     double values[12];

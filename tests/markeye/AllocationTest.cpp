@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "BoardScene.h"
 #include "LibraryTestSupport.h"
 #include "MarkerPose.h"
 #include "markeye/markeye.h"
@@ -124,10 +125,32 @@ long allocationsOf(TWork&& i_work)
     return g_allocations;
 }
 
+// A way of tracking: the default or the plug-in's, each with temporal
+// tracking or without (whose tracks, filters and continued poses must not
+// allocate either).
+struct TMode
+{
+    const char* name;
+    bool plugin_compatible;
+    bool temporal;
+};
+
+void PrintTo(const TMode& i_mode, std::ostream* o_stream)
+{
+    *o_stream << i_mode.name;
+}
+
+TrackerOptions optionsOf(const TMode& i_mode)
+{
+    TrackerOptions options = i_mode.plugin_compatible ? TrackerOptions::pluginCompatible() : TrackerOptions();
+    options.temporal.enabled = i_mode.temporal;
+    return options;
+}
+
 // Frames of markers (so that poses are computed) in every layout, made
 // before anything is counted; and trackers of the eight built-in patterns,
-// in the default way or the plug-in's.
-class TrackerAllocationTest : public ::testing::TestWithParam<bool>
+// in one of the ways.
+class TrackerAllocationTest : public ::testing::TestWithParam<TMode>
 {
 protected:
     TrackerAllocationTest() : _camera(markeye::Camera::builtin(FRAME_WIDTH, FRAME_HEIGHT))
@@ -146,7 +169,7 @@ protected:
 
     Tracker makeTracker() const
     {
-        TrackerOptions options = GetParam() ? TrackerOptions::pluginCompatible() : TrackerOptions();
+        TrackerOptions options = optionsOf(GetParam());
         options.min_confidence = 0.55;
         return Tracker(_camera, builtinPatterns(), options);
     }
@@ -257,18 +280,37 @@ TEST_P(TrackerAllocationTest, CrowdedFrameAllocatesNothing)
     const markeye::Camera camera = markeye::Camera::builtin(1280, 960);
     RenderedFrame frame(camera);
     frame.render(markerGrid());
-    TrackerOptions options = GetParam() ? TrackerOptions::pluginCompatible() : TrackerOptions();
-    Tracker tracker(camera, builtinPatterns(), options);
+    Tracker tracker(camera, builtinPatterns(), optionsOf(GetParam()));
     std::size_t found = 0;
     EXPECT_EQ(allocationsOf([&] {
                   found += tracker.track(frame.view()).size();
                   found += tracker.track(frame.view()).size();
               }),
               0);
-    EXPECT_EQ(found, GetParam() ? 2 * builtinPatterns().size() : 2 * markerGrid().size());
+    EXPECT_EQ(found, GetParam().plugin_compatible ? 2 * builtinPatterns().size() : 2 * markerGrid().size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, TrackerAllocationTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& i_info) {
-                             return std::string(i_info.param ? "PluginCompatible" : "Default");
-                         });
+INSTANTIATE_TEST_SUITE_P(Modes, TrackerAllocationTest,
+                         ::testing::Values(TMode{"Default", false, false}, TMode{"PluginCompatible", true, false},
+                                           TMode{"DefaultTemporal", false, true},
+                                           TMode{"PluginCompatibleTemporal", true, true}),
+                         [](const ::testing::TestParamInfo<TMode>& i_info) { return std::string(i_info.param.name); });
+
+// A board's tracker is built with its buffers too: finding the board and
+// fitting its pose allocates nothing, from the first frame on.
+TEST(BoardTrackerAllocationTest, TrackingABoardAllocatesNothing)
+{
+    const markeye::Camera camera = markeye::Camera::builtin(FRAME_WIDTH, FRAME_HEIGHT);
+    const markeye::Board board = markeye::Board::grid(5, 7, 30.0, 6.0);
+    RenderedFrame frame(camera);
+    frame.render(boardScene(board, Markeye::MarkerPose::make(20, 25, -10, 10, 0, 520)));
+    markeye::BoardTracker tracker(camera, board);
+    std::size_t used = 0;
+    EXPECT_EQ(allocationsOf([&] {
+                  for (int round = 0; round < 3; round++) {
+                      used += tracker.track(frame.view()).markers_used.size();
+                  }
+              }),
+              0);
+    EXPECT_EQ(used, 3u * board.markers().size());
+}
