@@ -1,7 +1,9 @@
 #include "markeye/Board.h"
 
 #include <algorithm>
-#include <charconv>
+#include <iomanip>
+#include <locale>
+#include <sstream>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -50,12 +52,26 @@ bool startsWith(const std::string& i_text, const char* i_prefix)
     return i_text.compare(0, std::strlen(i_prefix), i_prefix) == 0;
 }
 
-// Shortest text that reads back as the same double.
+// Shortest text, of 15 to 17 significant digits (17 always do), that reads
+// back as the same double; in the classic locale, whatever the program's
+// (std::to_chars would do it, but not every standard library has it for
+// doubles).
 std::string numberText(double i_value)
 {
-    char text[32];
-    const std::to_chars_result result = std::to_chars(text, text + sizeof text, i_value);
-    return std::string(text, result.ptr);
+    std::string text;
+    for (int digits = 15; digits <= 17; digits++) {
+        std::ostringstream out;
+        out.imbue(std::locale::classic());
+        out << std::setprecision(digits) << i_value;
+        text = out.str();
+        std::istringstream in(text);
+        in.imbue(std::locale::classic());
+        double back = 0.0;
+        if (in >> back && back == i_value) {
+            break;
+        }
+    }
+    return text;
 }
 
 std::string quoted(const std::string& i_text)

@@ -1,6 +1,7 @@
 #include "JsonReader.h"
 
-#include <charconv>
+#include <locale>
+#include <sstream>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -221,8 +222,9 @@ private:
         }
     }
 
-    // The JSON grammar checked here; the conversion, locale-independent, by
-    // from_chars.
+    // The JSON grammar checked here; the conversion in the classic locale,
+    // whatever the program's (std::from_chars would do it, but not every
+    // standard library has it for doubles).
     double parseNumber()
     {
         const size_t start = _at;
@@ -254,8 +256,9 @@ private:
             skipDigits();
         }
         double value = 0.0;
-        const std::from_chars_result result = std::from_chars(_text.data() + start, _text.data() + _at, value);
-        if (result.ec != std::errc() || !std::isfinite(value)) {
+        std::istringstream in(_text.substr(start, _at - start));
+        in.imbue(std::locale::classic());
+        if (!(in >> value) || !std::isfinite(value)) {
             const std::string number = _text.substr(start, _at - start);
             _at = start;
             fail("number " + number + " is out of range");
