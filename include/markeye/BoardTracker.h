@@ -60,6 +60,14 @@ public:
     // The board's pose in i_frame; valid until the next call. Throws Error
     // as Tracker::track does.
     const BoardDetection& track(const ImageView& i_frame);
+    // The same for a frame of a sequence shown at i_time seconds, for
+    // temporal tracking of the markers (see Tracker::track).
+    const BoardDetection& track(const ImageView& i_frame, double i_time);
+    // Builds the buffers for frames of this size now (see Tracker::prepare).
+    void prepare(int32_t i_width, int32_t i_height);
+    // Per board marker, its best confidence in the last frame (see
+    // Tracker::bestConfidences).
+    const std::vector<double>& bestConfidences() const;
     // The markers of the board's patterns seen in the last frame, each with
     // its own pose (translation in the board's unit), as Tracker reports
     // them; pattern i is board marker i.

@@ -42,6 +42,39 @@ void writeMarker(const TMarkerReport& i_marker, JsonWriter* io_json)
     io_json->endObject();
 }
 
+void writeIntegers(const std::vector<int32_t>& i_values, JsonWriter* io_json)
+{
+    io_json->beginArray();
+    for (const int32_t value : i_values) {
+        io_json->integer(value);
+    }
+    io_json->endArray();
+}
+
+void writeBoard(const TBoardReport& i_board, JsonWriter* io_json)
+{
+    io_json->beginObject();
+    io_json->key("name");
+    io_json->string(i_board.name);
+    io_json->key("found");
+    io_json->boolean(i_board.found);
+    io_json->key("markers_used");
+    writeIntegers(i_board.markers_used, io_json);
+    io_json->key("dropped");
+    writeIntegers(i_board.dropped, io_json);
+    if (i_board.found) {
+        io_json->key("reprojection_error");
+        io_json->number(i_board.reprojection_error);
+        io_json->key("pose");
+        io_json->beginArray();
+        for (const double* row : i_board.pose) {
+            io_json->numbers(row, 4);
+        }
+        io_json->endArray();
+    }
+    io_json->endObject();
+}
+
 }  // namespace
 
 std::string TFrameReport::toJson() const
@@ -72,6 +105,14 @@ std::string TFrameReport::toJson() const
         writeMarker(marker, &json);
     }
     json.endArray();
+    if (!boards.empty()) {
+        json.key("boards");
+        json.beginArray();
+        for (const TBoardReport& board : boards) {
+            writeBoard(board, &json);
+        }
+        json.endArray();
+    }
     json.endObject();
     return json.text();
 }

@@ -33,6 +33,23 @@ struct TMarkerReport
     int64_t track = -1;
 };
 
+// A board's pose in one frame (track --board).
+struct TBoardReport
+{
+    std::string name;
+    bool found = false;
+    // The board's markers (their pattern numbers) the pose was fitted to,
+    // and those seen but left out (misread or measured where the board
+    // cannot put them).
+    std::vector<int32_t> markers_used;
+    std::vector<int32_t> dropped;
+    // RMS over the corners used, in ideal pixels; meaningful when found.
+    double reprojection_error = 0.0;
+    // Board-to-camera rotation (columns 0 to 2) and translation (column 3),
+    // in the board's unit; meaningful when found.
+    double pose[3][4] = {};
+};
+
 // One line of the track command's output: a frame and what was found in it,
 // or why it could not be read.
 struct TFrameReport
@@ -49,10 +66,13 @@ struct TFrameReport
     // Tracking time of this frame alone, in milliseconds.
     double elapsed_ms = 0.0;
     std::vector<TMarkerReport> markers;
+    // With a board: its pose; "boards" is written only then.
+    std::vector<TBoardReport> boards;
 
     // The JSON object, on one line without a line break:
     // {"frame": ..., "time": ..., "width": ..., "height": ..., "elapsed_ms": ...,
-    // "markers": [...]} or {"frame": ..., "time": ..., "error": ...}.
+    // "markers": [...]} (then "boards": [...] with a board) or {"frame": ...,
+    // "time": ..., "error": ...}.
     std::string toJson() const;
 };
 

@@ -31,7 +31,7 @@ namespace {
 const char* const TRACK_USAGE =
     "usage: markeye track [--camera FILE] [--pattern FILE ...] [--pattern-size N | WxH]\n"
     "                     [--min-confidence C] [--compat] [--video | --single-frame]\n"
-    "                     [--every N] [--start S] [--end S] [--fps R]\n"
+    "                     [--board FILE] [--every N] [--start S] [--end S] [--fps R]\n"
     "                     [--overlay DIR] [--overlay-video FILE] (VIDEO | FRAME... | --raw WxH)\n"
     "\n"
     "Finds the markers in each frame and prints one JSON object per frame and line:\n"
@@ -52,6 +52,10 @@ const char* const TRACK_USAGE =
     "--pattern FILE       a pattern file; repeat for more, numbered 0, 1, ... in order\n"
     "                     (default: the eight built-in markers)\n"
     "--pattern-size N|WxH the patterns' grid (default 16)\n"
+    "--board FILE         a board file (markeye board make): its markers are the patterns,\n"
+    "                     their poses in the board's unit, and each line also gives the\n"
+    "                     board's pose: \"boards\": [{\"name\", \"found\", \"markers_used\",\n"
+    "                     \"dropped\", \"reprojection_error\", \"pose\"}]\n"
     "--min-confidence C   least confidence of a found marker, 0 to 1 (default 0.55)\n"
     "--compat             the scripting plug-in's results exactly: each pattern's best\n"
     "                     square, so one square may count for several patterns\n"
@@ -188,12 +192,24 @@ markeye::TrackerOptions trackingOptions(const CliArgs& i_args, const FrameSource
     return options;
 }
 
+// --board FILE: the board tracked as one object besides its markers.
+std::optional<markeye::Board> boardOf(const CliArgs& i_args)
+{
+    const std::optional<std::string> path = i_args.value("--board");
+    if (!path) {
+        return std::nullopt;
+    }
+    return markeye::Board::fromFile(*path);
+}
+
 class TrackRun
 {
 public:
     TrackRun(const CliArgs& i_args, const TFrameSelection& i_selection, std::unique_ptr<FrameSource> i_source,
              std::chrono::steady_clock::time_point i_start)
-        : _tracker(TrackSetup::camera(i_args), TrackSetup::patterns(i_args), trackingOptions(i_args, *i_source)),
+        : _tracker(TrackSetup::camera(i_args), i_args.has("--board") ? std::vector<markeye::Pattern>()
+                                                                     : TrackSetup::patterns(i_args),
+                   trackingOptions(i_args, *i_source), boardOf(i_args)),
           _source(std::move(i_source)), _from_files(!i_args.has("--raw") && !_source->isVideo()),
           _selection(i_selection), _overlay_folder(i_args.value("--overlay").value_or("")),
           _summary(_tracker.patterns(), i_start)
@@ -305,11 +321,15 @@ int runTrackCommand(int i_argc, char** i_argv)
                       {"--start", true},
                       {"--end", true},
                       {"--fps", true},
+                      {"--board", true},
                       {"--help", false}});
         args.parse(i_argc, i_argv);
         if (args.has("--help")) {
             std::cout << TRACK_USAGE;
             return 0;
+        }
+        if (args.has("--board") && (args.has("--pattern") || args.has("--pattern-size"))) {
+            throw UsageError("--board takes its patterns from the board file; give no --pattern or --pattern-size");
         }
         if (args.has("--video") && args.has("--single-frame")) {
             throw UsageError("--video and --single-frame exclude each other");

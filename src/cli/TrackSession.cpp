@@ -42,24 +42,63 @@ TMarkerReport foundMarker(const markeye::Detection& i_detection)
 }  // namespace
 
 TrackSession::TrackSession(std::optional<markeye::Camera> i_camera, std::vector<markeye::Pattern> i_patterns,
-                           const markeye::TrackerOptions& i_options)
-    : _camera_file(std::move(i_camera)), _patterns(std::move(i_patterns)), _options(i_options),
+                           const markeye::TrackerOptions& i_options, std::optional<markeye::Board> i_board)
+    : _camera_file(std::move(i_camera)),
+      _patterns(i_board ? i_board->patterns() : std::move(i_patterns)),
+      _options(i_options),
+      _board(std::move(i_board)),
       _last_time(std::numeric_limits<double>::quiet_NaN())
 {
-    const markeye::Camera camera = _camera_file ? *_camera_file : builtinCameraFor(BUILTIN_WIDTH, BUILTIN_HEIGHT);
-    _tracker.emplace(camera, _patterns, _options);
+    makeTracker(_camera_file ? *_camera_file : builtinCameraFor(BUILTIN_WIDTH, BUILTIN_HEIGHT));
+}
+
+void TrackSession::makeTracker(const markeye::Camera& i_camera)
+{
+    if (_board) {
+        _board_tracker.emplace(i_camera, *_board, _options);
+        return;
+    }
+    _tracker.emplace(i_camera, _patterns, _options);
 }
 
 void TrackSession::prepare(int32_t i_width, int32_t i_height)
 {
-    if (!_tracker->camera().fits(i_width, i_height)) {
+    if (!camera().fits(i_width, i_height)) {
         // A frame not in a camera file's proportions is refused with the
         // camera's own message.
-        const markeye::Camera camera =
-            _camera_file ? _camera_file->rescaled(i_width, i_height) : builtinCameraFor(i_width, i_height);
-        _tracker.emplace(camera, _patterns, _options);
+        makeTracker(_camera_file ? _camera_file->rescaled(i_width, i_height) : builtinCameraFor(i_width, i_height));
+    }
+    if (_board_tracker) {
+        _board_tracker->prepare(i_width, i_height);
+        return;
     }
     _tracker->prepare(i_width, i_height);
+}
+
+const std::vector<markeye::Detection>& TrackSession::trackFrame(const markeye::Image& i_frame, double i_time,
+                                                                TFrameReport* io_report)
+{
+    if (!_board_tracker) {
+        return _tracker->track(i_frame.view(), i_time);
+    }
+    const markeye::BoardDetection& board = _board_tracker->track(i_frame.view(), i_time);
+    const std::vector<markeye::Detection>& seen = _board_tracker->detections();
+    TBoardReport entry;
+    entry.name = _board->name();
+    entry.found = board.found;
+    entry.markers_used = board.markers_used;
+    for (const int32_t dropped : board.dropped) {
+        entry.dropped.push_back(seen[static_cast<size_t>(dropped)].pattern);
+    }
+    entry.reprojection_error = board.reprojection_error;
+    for (int row = 0; row < 3; row++) {
+        for (int column = 0; column < 3; column++) {
+            entry.pose[row][column] = board.rotation[static_cast<size_t>(row)][static_cast<size_t>(column)];
+        }
+        entry.pose[row][3] = board.translation[static_cast<size_t>(row)];
+    }
+    io_report->boards.assign(1, entry);
+    return seen;
 }
 
 void TrackSession::track(const markeye::Image& i_frame, double i_time, TFrameReport* io_report)
@@ -70,7 +109,7 @@ void TrackSession::track(const markeye::Image& i_frame, double i_time, TFrameRep
     io_report->width = i_frame.width();
     io_report->height = i_frame.height();
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<markeye::Detection>& found = _tracker->track(i_frame.view(), i_time);
+    const std::vector<markeye::Detection>& found = trackFrame(i_frame, i_time, io_report);
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
     io_report->elapsed_ms = elapsed.count();
     report(found, io_report);
@@ -84,7 +123,7 @@ void TrackSession::track(const markeye::Image& i_frame, TFrameReport* io_report)
 void TrackSession::report(const std::vector<markeye::Detection>& i_found, TFrameReport* io_report) const
 {
     io_report->markers.clear();
-    const std::vector<double>& best = _tracker->bestConfidences();
+    const std::vector<double>& best = _board_tracker ? _board_tracker->bestConfidences() : _tracker->bestConfidences();
     // The detections come by pattern.
     auto next = i_found.begin();
     for (int32_t p = 0; p < static_cast<int32_t>(_patterns.size()); p++) {

@@ -68,9 +68,10 @@ public:
         makeSolver(_tracker.camera());
     }
 
-    const BoardDetection& track(const ImageView& i_frame)
+    const BoardDetection& track(const ImageView& i_frame, const double* i_time)
     {
-        const std::vector<Detection>& seen = scaledDetections(_tracker.track(i_frame));
+        const std::vector<Detection>& seen =
+            scaledDetections(i_time != nullptr ? _tracker.track(i_frame, *i_time) : _tracker.track(i_frame));
         const Camera& camera = _tracker.camera();
         if (camera.width() != _solver_width || camera.height() != _solver_height) {
             makeSolver(camera);
@@ -100,6 +101,8 @@ public:
     }
 
     const std::vector<Detection>& detections() const { return _detections; }
+    void prepare(int32_t i_width, int32_t i_height) { _tracker.prepare(i_width, i_height); }
+    const std::vector<double>& bestConfidences() const { return _tracker.bestConfidences(); }
     const Board& board() const { return _board; }
     const Camera& camera() const { return _tracker.camera(); }
 
@@ -352,7 +355,22 @@ BoardTracker& BoardTracker::operator=(BoardTracker&& io_other) noexcept = defaul
 
 const BoardDetection& BoardTracker::track(const ImageView& i_frame)
 {
-    return _impl->track(i_frame);
+    return _impl->track(i_frame, nullptr);
+}
+
+const BoardDetection& BoardTracker::track(const ImageView& i_frame, double i_time)
+{
+    return _impl->track(i_frame, &i_time);
+}
+
+void BoardTracker::prepare(int32_t i_width, int32_t i_height)
+{
+    _impl->prepare(i_width, i_height);
+}
+
+const std::vector<double>& BoardTracker::bestConfidences() const
+{
+    return _impl->bestConfidences();
 }
 
 const std::vector<Detection>& BoardTracker::detections() const

@@ -1,6 +1,7 @@
-// "markeye calibrate", run on files as a user runs it: views of a printed
-// board rendered through a known camera with a lens, the board file made by
-// "markeye board make", the camera file it writes read back and used.
+// "markeye calibrate" and "markeye track --board", run on files as a user
+// runs them: views of a printed board rendered through a known camera with
+// a lens, the board file made by "markeye board make", the camera file it
+// writes read back and used.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include "BoardScene.h"
 #include "CliRunner.h"
 #include "LibraryTestSupport.h"
+#include "MarkerPose.h"
+#include "TestJson.h"
 #include "markeye/ImageFile.h"
 #include "markeye/markeye.h"
 
@@ -134,3 +137,34 @@ INSTANTIATE_TEST_SUITE_P(Lines, CalibrateCommandLineTest,
                          ::testing::Values("calibrate a.png", "calibrate --board b.json",
                                            "calibrate --board b.json --raw 640x480 a.png",
                                            "calibrate --board b.json --raw 640by480", "calibrate --frobnicate"));
+
+// "track --board": each line also gives the board's pose, from every marker's
+// corners, next to the markers' own.
+TEST_F(CalibrateCommandTest, TrackWithABoardGivesTheBoardsPose)
+{
+    const std::string board = makeBoardFile();
+    const markeye::Camera camera = markeye::Camera::builtin(640, 480);
+    LibraryTest::RenderedFrame frame(camera);
+    const VoTrack::VoARDoubleMatrix34 pose = Markeye::MarkerPose::make(30, 20, -15, 10, -5, 480);
+    frame.render(LibraryTest::boardScene(_board, pose));
+    const std::string view = _folder + "/board_view.png";
+    markeye::writePng(view, frame.view());
+    const TCliResult run = runMarkeye("track --board " + board + " " + view);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<TJson> lines = parseJsonLines(run.out);
+    ASSERT_EQ(lines.size(), 1u);
+    const TJson& found = lines[0]["boards"][0];
+    EXPECT_EQ(found["name"].text, "grid 5x7");
+    EXPECT_TRUE(found["found"].boolean);
+    EXPECT_EQ(found["markers_used"].elements.size(), 35u);
+    EXPECT_TRUE(found["dropped"].elements.empty());
+    // The board's origin within 0.1 % of its distance (480 mm).
+    const double truth[3] = {pose.m03, pose.m13, pose.m23};
+    for (size_t r = 0; r < 3; r++) {
+        EXPECT_NEAR(found["pose"][r][3].number, truth[r], 0.48) << "row " << r;
+    }
+    EXPECT_LT(found["reprojection_error"].number, 0.2);
+    // The markers come as the board's patterns, their translations in mm.
+    EXPECT_EQ(lines[0]["markers"].elements.size(), 35u);
+    EXPECT_EQ(runMarkeye("track --board " + board + " --pattern x.patt " + view).status, 2);
+}
