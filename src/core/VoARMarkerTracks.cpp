@@ -9,8 +9,20 @@ VoARMarkerTracks::VoARMarkerTracks(int32_t i_capacity, int32_t i_max_unseen,
                                    const VoARPoseFilter::TParameters& i_filter, double i_marker_width)
     : _count(0), _max_unseen(i_max_unseen), _next_id(0)
 {
-    const TTrack blank{0,     0,   -1, 0.0, {0.0, 0.0}, 0.0, 0, false, VoARTransMatResult(),
-                       VoARPoseFilter(i_filter, i_marker_width), 0.0, 0.0, 0.0};
+    const TTrack blank{0,
+                       0,
+                       -1,
+                       0.0,
+                       {0.0, 0.0},
+                       0.0,
+                       0,
+                       false,
+                       VoARTransMatResult(),
+                       VoARTransMatResult(),
+                       VoARPoseFilter(i_filter, i_marker_width),
+                       0.0,
+                       0.0,
+                       0.0};
     _tracks.assign(static_cast<std::size_t>(i_capacity), blank);
 }
 
@@ -46,6 +58,7 @@ VoARMarkerTracks::TTrack* VoARMarkerTracks::match(int32_t i_pattern, const doubl
         nearest->pattern = i_pattern;
         nearest->direction = -1;
         nearest->measured.has_value = false;
+        nearest->kept_side.has_value = false;
         nearest->filter.reset();
         nearest->own_side_sum = 0.0;
         nearest->other_side_sum = 0.0;

@@ -50,8 +50,11 @@ public:
         // Frames since it was last seen (0 once seen in this frame).
         int32_t unseen;
         bool seen_this_frame;
-        // The last measured pose, before the filter.
+        // The last measured pose, before the filter, and the last that
+        // leaned across its viewing ray (VoARPlanarPose::leans), whose side
+        // of the ambiguity the track keeps.
         VoARTransMatResult measured;
+        VoARTransMatResult kept_side;
         VoARPoseFilter filter;
         // The decayed sums of the squared reprojection errors of the side
         // followed and of the other side, and of the frames' weights.

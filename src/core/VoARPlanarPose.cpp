@@ -401,9 +401,9 @@ bool VoARPlanarPose::solve(const double i_corners[4][2], double i_marker_width, 
 }
 
 bool VoARPlanarPose::solveContinued(const double i_corners[4][2], double i_marker_width,
-                                    const VoARDoubleMatrix34& i_previous, VoARTransMatResult* o_continued,
-                                    double* o_continued_error, VoARTransMatResult* o_other,
-                                    double* o_other_error) const
+                                    const VoARDoubleMatrix34& i_previous, const VoARDoubleMatrix34& i_side,
+                                    VoARTransMatResult* o_continued, double* o_continued_error,
+                                    VoARTransMatResult* o_other, double* o_other_error) const
 {
     double rays[VERTEX_COUNT][2];
     double rotations[2][3][3];
@@ -439,7 +439,7 @@ bool VoARPlanarPose::solveContinued(const double i_corners[4][2], double i_marke
     }
     Solution other;
     const bool other_valid = otherSide(i_corners, vertices, continued, across < 0 ? continued : solutions[across], &other);
-    if (other_valid && crossed(i_previous, continued)) {
+    if (other_valid && crossed(i_side, continued)) {
         std::swap(continued, other);
     }
     storePose(continued, o_continued);
@@ -454,13 +454,22 @@ bool VoARPlanarPose::solveContinued(const double i_corners[4][2], double i_marke
     return true;
 }
 
-bool VoARPlanarPose::crossed(const VoARDoubleMatrix34& i_previous, const Solution& i_solution) const
+bool VoARPlanarPose::leans(const VoARDoubleMatrix34& i_pose)
 {
-    const double previous[3][3] = {{i_previous.m00, i_previous.m01, i_previous.m02},
-                                   {i_previous.m10, i_previous.m11, i_previous.m12},
-                                   {i_previous.m20, i_previous.m21, i_previous.m22}};
+    const double rotation[3][3] = {
+        {i_pose.m00, i_pose.m01, i_pose.m02}, {i_pose.m10, i_pose.m11, i_pose.m12}, {i_pose.m20, i_pose.m21, i_pose.m22}};
+    const double centre[3] = {i_pose.m03, i_pose.m13, i_pose.m23};
     double tilt[3];
-    tiltOf(previous, i_solution.translation, tilt);
+    tiltOf(rotation, centre, tilt);
+    return dot(tilt, tilt) >= MIN_SIDE_TILT * MIN_SIDE_TILT;
+}
+
+bool VoARPlanarPose::crossed(const VoARDoubleMatrix34& i_side, const Solution& i_solution) const
+{
+    const double side[3][3] = {
+        {i_side.m00, i_side.m01, i_side.m02}, {i_side.m10, i_side.m11, i_side.m12}, {i_side.m20, i_side.m21, i_side.m22}};
+    double tilt[3];
+    tiltOf(side, i_solution.translation, tilt);
     const double normal[3] = {i_solution.rotation[0][2], i_solution.rotation[1][2], i_solution.rotation[2][2]};
     return dot(tilt, tilt) > MIN_SIDE_TILT * MIN_SIDE_TILT && dot(normal, tilt) < 0.0;
 }

@@ -72,16 +72,19 @@ public:
     // o_continued_error); when that refinement is not acceptable, the pose
     // solve() gives. o_other: the least-error pose found on the other side of
     // the ambiguity from o_continued, as solve() seeks it (has_value false
-    // and o_other_error infinite when none is acceptable). When the noise of
-    // this frame leaves no minimum on i_previous's side (the refinement
-    // crossed over, i_previous leaning by MIN_SIDE_TILT or more), the two
-    // change places: o_continued is the best pose on i_previous's side
-    // (often the one facing squarely along the viewing ray), o_other the
-    // minimum across. Returns false as solve() does, changing no output.
-    // Allocates nothing.
+    // and o_other_error infinite when none is acceptable). i_side: the last
+    // pose of the marker that leaned (leans()), whose side is kept: when the
+    // noise of this frame leaves no minimum on its side (the refinement
+    // crossed over), the two change places: o_continued is the best pose on
+    // i_side's side (often the one facing squarely along the viewing ray),
+    // o_other the minimum across. Returns false as solve() does, changing no
+    // output. Allocates nothing.
     bool solveContinued(const double i_corners[4][2], double i_marker_width, const VoARDoubleMatrix34& i_previous,
-                        VoARTransMatResult* o_continued, double* o_continued_error, VoARTransMatResult* o_other,
-                        double* o_other_error) const;
+                        const VoARDoubleMatrix34& i_side, VoARTransMatResult* o_continued, double* o_continued_error,
+                        VoARTransMatResult* o_other, double* o_other_error) const;
+    // Whether a pose's normal leans across the viewing ray to its centre by
+    // MIN_SIDE_TILT or more: it has a side of the ambiguity.
+    static bool leans(const VoARDoubleMatrix34& i_pose);
 
     // Least points refinePoints takes: three points off one line fix a pose.
     static constexpr int32_t MIN_REFINED_POINTS = 3;
@@ -139,8 +142,8 @@ private:
     double squaredError(const double (*i_corners)[2], const double (*i_vertices)[3], int i_count,
                         const Solution& i_solution) const;
     // Whether i_solution's normal leans across the viewing ray from the way
-    // i_previous's leans, i_previous leaning by MIN_SIDE_TILT or more.
-    bool crossed(const VoARDoubleMatrix34& i_previous, const Solution& i_solution) const;
+    // i_side's leans, i_side leaning by MIN_SIDE_TILT or more.
+    bool crossed(const VoARDoubleMatrix34& i_side, const Solution& i_solution) const;
     // The corners' rays, the two starting rotations and the vertices, after
     // checking the width and the corners; false when solving is hopeless.
     bool prepare(const double i_corners[4][2], double i_marker_width, double o_rays[4][2],

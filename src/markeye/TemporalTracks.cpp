@@ -70,8 +70,9 @@ bool TemporalTracks::solve(TFrameSetup& io_setup, const VoTrack::VoARSquare& i_s
     if (track == nullptr) {
         // No room for another track: the marker is reported as measured.
         VoARMarkerTracks::TTrack untracked = VoARMarkerTracks::TTrack{
-            -1, i_pattern, -1, _time, {0.0, 0.0}, 0.0, 0, true, VoTrack::VoARTransMatResult(),
-            VoTrack::VoARPoseFilter(filterParameters(_options), _marker_width), 0.0, 0.0, 0.0};
+            -1,   i_pattern, -1, _time, {0.0, 0.0}, 0.0, 0, true, VoTrack::VoARTransMatResult(),
+            VoTrack::VoARTransMatResult(), VoTrack::VoARPoseFilter(filterParameters(_options), _marker_width),
+            0.0,  0.0,       0.0};
         return measure(io_setup, i_square, i_direction, io_detector, &untracked, o_pose);
     }
     const double elapsed = _time - track->time;
@@ -96,6 +97,7 @@ bool TemporalTracks::measure(TFrameSetup& io_setup, const VoTrack::VoARSquare& i
     // vertices: its last pose is no start.
     const bool continued = io_track->measured.has_value && io_track->direction == i_direction;
     if (!continued) {
+        io_track->kept_side.has_value = false;
         io_track->filter.reset();
         io_track->own_side_sum = 0.0;
         io_track->other_side_sum = 0.0;
@@ -130,11 +132,16 @@ bool TemporalTracks::measurePlanar(const VoTrack::VoARPlanarPose& i_solver, cons
 {
     double error = 0.0;
     if (!i_continue) {
-        return i_solver.solve(i_corners, _marker_width, &o_pose->pose, &error, &o_pose->ambiguity);
+        if (!i_solver.solve(i_corners, _marker_width, &o_pose->pose, &error, &o_pose->ambiguity)) {
+            return false;
+        }
+        keepSide(o_pose->pose, io_track);
+        return true;
     }
     VoTrack::VoARTransMatResult other;
     double other_error = 0.0;
-    if (!i_solver.solveContinued(i_corners, _marker_width, io_track->measured, &o_pose->pose, &error, &other,
+    const VoTrack::VoARDoubleMatrix34& side = io_track->kept_side.has_value ? io_track->kept_side : io_track->measured;
+    if (!i_solver.solveContinued(i_corners, _marker_width, io_track->measured, side, &o_pose->pose, &error, &other,
                                  &other_error)) {
         return false;
     }
@@ -145,7 +152,15 @@ bool TemporalTracks::measurePlanar(const VoTrack::VoARPlanarPose& i_solver, cons
         io_track->filter.reset();
     }
     o_pose->ambiguity = other_error > error ? error / other_error : 1.0;
+    keepSide(o_pose->pose, io_track);
     return true;
+}
+
+void TemporalTracks::keepSide(const VoTrack::VoARTransMatResult& i_pose, VoARMarkerTracks::TTrack* io_track)
+{
+    if (VoTrack::VoARPlanarPose::leans(i_pose)) {
+        io_track->kept_side = i_pose;
+    }
 }
 
 void TemporalTracks::endFrame()
