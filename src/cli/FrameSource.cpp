@@ -219,6 +219,16 @@ bool VideoFrameSource::available()
 
 #else
 
+}  // namespace Markeye
+
+// Without the libraries no reader is ever made: an empty type stands in, so
+// that the source's member can be destroyed.
+class markeye::VideoReader
+{
+};
+
+namespace Markeye {
+
 VideoFrameSource::VideoFrameSource(const std::string& i_path, double i_fallback_rate)
     : _name(i_path), _fallback_rate(i_fallback_rate)
 {

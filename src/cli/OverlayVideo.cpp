@@ -40,6 +40,16 @@ void OverlayVideo::finish()
 
 #else
 
+}  // namespace Markeye
+
+// Without the libraries no writer is ever made: an empty type stands in, so
+// that the member can be destroyed.
+class markeye::VideoWriter
+{
+};
+
+namespace Markeye {
+
 OverlayVideo::OverlayVideo(std::string i_path, double i_frame_rate) : _path(std::move(i_path)), _frame_rate(i_frame_rate)
 {
     throw CliError("--overlay-video " + _path +

@@ -31,7 +31,7 @@ namespace {
 const char* const TRACK_USAGE =
     "usage: markeye track [--camera FILE] [--pattern FILE ...] [--pattern-size N | WxH]\n"
     "                     [--min-confidence C] [--compat] [--video | --single-frame]\n"
-    "                     [--board FILE] [--every N] [--start S] [--end S] [--fps R]\n"
+    "                     [--board FILE] [--every N] [--start S] [--end E] [--fps R]\n"
     "                     [--overlay DIR] [--overlay-video FILE] (VIDEO | FRAME... | --raw WxH)\n"
     "\n"
     "Finds the markers in each frame and prints one JSON object per frame and line:\n"
@@ -63,7 +63,7 @@ const char* const TRACK_USAGE =
     "                     continued from the frame before and smoothed, its \"track\" number kept\n"
     "--single-frame       every frame on its own, also in a VIDEO\n"
     "--every N            track every Nth frame only, from the first (default 1)\n"
-    "--start S, --end S   track the frames shown from S seconds on, and before E\n"
+    "--start S, --end E   track the frames shown from S seconds on, and before E\n"
     "--fps R              frames per second of pictures and raw frames (default 30):\n"
     "                     frame i is shown at i / R seconds\n"
     "--overlay DIR        also write each frame with what was found drawn on it\n"
