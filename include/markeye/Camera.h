@@ -29,17 +29,19 @@ public:
     // Size of a camera parameter file in bytes.
     static constexpr std::size_t FILE_SIZE = 136;
 
-    // Throws Error naming the file: it cannot be read, is shorter than
-    // FILE_SIZE bytes, holds a number that is not finite, a size that is not
-    // positive or a distortion scale of 0. Bytes after the first FILE_SIZE
-    // are not read.
+    // Throws Error naming the file: it is not a regular file, cannot be read,
+    // is shorter or longer than FILE_SIZE bytes, holds a number that is not
+    // finite, a size that is not positive or beyond the largest frame
+    // (MAX_IMAGE_SIDE, MAX_IMAGE_PIXELS in ImageFile.h), a focal length (fx,
+    // fy) that is not positive, or a distortion scale of 0.
     static Camera fromFile(const std::string& i_path);
-    // The FILE_SIZE bytes of a camera file; i_name is used in messages.
-    // Throws Error as fromFile does.
+    // The first FILE_SIZE bytes of a camera file; i_name is used in
+    // messages. Throws Error as fromFile does (bytes after them are ignored).
     static Camera fromBytes(const uint8_t* i_bytes, std::size_t i_size, const std::string& i_name = "camera bytes");
     // A camera without lens distortion: focal lengths and principal point
     // in pixels. Throws Error for a size or focal length that is not
-    // positive, or a value that is not finite.
+    // positive, a size beyond the largest frame, or a value that is not
+    // finite. builtin() below throws for such a size too.
     static Camera fromIntrinsics(int32_t i_width, int32_t i_height, double i_fx, double i_fy, double i_cx,
                                  double i_cy, const std::string& i_name = "camera");
     // The built-in nominal camera for frames of this size: the horizontal
@@ -86,7 +88,8 @@ public:
 private:
     Camera() = default;
     // Throws Error naming the camera when a value is out of range.
-    void check() const;
+    // i_kind names what the values came from ("camera file", "camera").
+    void check(const char* i_kind) const;
 
     int32_t _width = 0;
     int32_t _height = 0;

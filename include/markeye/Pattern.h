@@ -24,9 +24,9 @@ public:
     // 12 x N x N numbers. Throws Error naming the file and the line at fault
     // (a token that is not a brightness from 0 to 255), or the count.
     static Pattern fromFile(const std::string& i_path);
-    // A pattern file for a grid of W x H cells: its first 12 x W x H
-    // numbers; anything after them is not read. Throws Error when the file
-    // ends early or a token is not a brightness.
+    // A pattern file for a grid of W x H cells: exactly 12 x W x H numbers,
+    // as strict as fromFile without a grid. Throws Error when the file holds
+    // fewer or more numbers, or a token is not a brightness.
     static Pattern fromFile(const std::string& i_path, int32_t i_grid_width, int32_t i_grid_height);
     // The numbers of a pattern file. Throws Error for a count that does not
     // fit the grid, a grid side not allowed, or a value outside 0 to 255.
@@ -37,6 +37,12 @@ public:
     // view or grid.
     static Pattern fromPicture(const ImageView& i_picture, int32_t i_grid_width = DEFAULT_GRID,
                                int32_t i_grid_height = DEFAULT_GRID, std::string i_name = "picture");
+    // Throws Error naming i_name when the pattern fromPicture would make of
+    // i_picture on this grid is too poor to track: a side under 4 pixels, or
+    // cells so even in brightness (standard deviation under 16 of 255) that
+    // the marker looks plain.
+    static void checkReadable(const ImageView& i_picture, int32_t i_grid_width, int32_t i_grid_height,
+                              const std::string& i_name);
     // Built-in marker i_name (one of builtinNames()) on a grid. Throws Error
     // naming the known markers for any other name.
     static Pattern builtin(const std::string& i_name, int32_t i_grid_width = DEFAULT_GRID,

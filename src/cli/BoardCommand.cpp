@@ -41,11 +41,13 @@ constexpr double DEFAULT_DPI = 300.0;
 // White around the markers, and the caption's letters, in millimetres.
 constexpr double MARGIN_MM = 10.0;
 constexpr double LETTER_MM = 3.0;
+// A wider gap between markers would make a board no printer takes.
+constexpr double MAX_GAP_MM = 1000.0;
 
-double optionalNumber(const CliArgs& i_args, const std::string& i_option, double i_default)
+double optionalPositive(const CliArgs& i_args, const std::string& i_option, double i_default)
 {
     const std::optional<std::string> text = i_args.value(i_option);
-    return text ? parsedOrUsage([&] { return parseDouble(i_option, *text); }) : i_default;
+    return text ? parsePositive(i_option, *text) : i_default;
 }
 
 double millimetresPerUnit(const std::string& i_unit)
@@ -132,15 +134,6 @@ void writePage(const markeye::Board& i_board, const std::string& i_path, double 
               << oneDecimal(page.height() / pixels_per_mm) << " mm at " << number(i_dpi) << " dpi)\n";
 }
 
-double positiveDpi(const CliArgs& i_args)
-{
-    const double dpi = optionalNumber(i_args, "--dpi", DEFAULT_DPI);
-    if (!(dpi > 0.0)) {
-        throw UsageError("--dpi must be positive, got " + number(dpi));
-    }
-    return dpi;
-}
-
 std::string extentText(const markeye::Board& i_board)
 {
     const std::array<double, 4> box = i_board.extent();
@@ -172,10 +165,11 @@ int make(int i_argc, char** i_argv)
     if (!grid_text || !path) {
         throw UsageError("board make needs --grid CxR and -o BOARD.json");
     }
-    const TFrameSize grid = parsedOrUsage([&] { return parseSize("--grid", *grid_text); });
-    const double side = optionalNumber(args, "--marker-mm", 30.0);
-    const double gap = optionalNumber(args, "--gap-mm", 6.0);
-    const double dpi = positiveDpi(args);
+    const TFrameSize grid = parseSize("--grid", *grid_text);
+    const double side = optionalPositive(args, "--marker-mm", 30.0);
+    const std::optional<std::string> gap_text = args.value("--gap-mm");
+    const double gap = gap_text ? parseDoubleIn("--gap-mm", *gap_text, 0.0, MAX_GAP_MM) : 6.0;
+    const double dpi = optionalPositive(args, "--dpi", DEFAULT_DPI);
     const markeye::Board board =
         markeye::Board::grid(grid.width, grid.height, side, gap, "mm", args.value("--name").value_or(""));
     board.save(*path);
@@ -213,7 +207,7 @@ int show(int i_argc, char** i_argv)
     if (args.positional().size() != 1) {
         throw UsageError("board show needs one BOARD.json");
     }
-    const double dpi = positiveDpi(args);
+    const double dpi = optionalPositive(args, "--dpi", DEFAULT_DPI);
     const std::string& path = args.positional().front();
     const markeye::Board board = markeye::Board::fromFile(path);
     printBoard(path, board);

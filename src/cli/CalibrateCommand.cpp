@@ -10,6 +10,7 @@
 #include "CliArgs.h"
 #include "CliError.h"
 #include "CliParse.h"
+#include "CliVerbs.h"
 #include "FrameSource.h"
 #include "markeye/Board.h"
 #include "markeye/Calibration.h"
@@ -42,7 +43,7 @@ std::unique_ptr<FrameSource> makeSource(const CliArgs& i_args)
         if (!frames.empty()) {
             throw UsageError("--raw reads standard input; give no FRAME");
         }
-        const TFrameSize size = parsedOrUsage([&] { return parseSize("--raw", *i_args.value("--raw")); });
+        const TFrameSize size = parseSize("--raw", *i_args.value("--raw"));
         return std::make_unique<RawFrameSource>(stdin, "standard input", size.width, size.height);
     }
     if (frames.empty()) {
@@ -98,7 +99,7 @@ int calibrate(const CliArgs& i_args)
             break;
         }
         if (got == FrameSource::TStatus::UNREADABLE) {
-            std::cerr << "markeye calibrate: " << error << "\n";
+            std::cerr << "markeye calibrate: " << readableMessage(error) << "\n";
             status = 1;
             continue;
         }
@@ -108,7 +109,7 @@ int calibrate(const CliArgs& i_args)
         try {
             calibration->addFrame(frame.view(), name);
         } catch (const markeye::Error& e) {
-            std::cerr << "markeye calibrate: " << e.what() << "\n";
+            std::cerr << "markeye calibrate: " << readableMessage(e.what()) << "\n";
             status = 1;
         }
     }
@@ -128,7 +129,7 @@ int calibrate(const CliArgs& i_args)
 
 int runCalibrateCommand(int i_argc, char** i_argv)
 {
-    try {
+    return runWithUsage("calibrate", CALIBRATE_USAGE, [&] {
         CliArgs args({{"--board", true}, {"-o", true}, {"--raw", true}, {"--help", false}});
         args.parse(i_argc, i_argv);
         if (args.has("--help")) {
@@ -136,10 +137,7 @@ int runCalibrateCommand(int i_argc, char** i_argv)
             return 0;
         }
         return calibrate(args);
-    } catch (const UsageError& e) {
-        std::cerr << "markeye calibrate: " << e.what() << "\n" << CALIBRATE_USAGE;
-        return 2;
-    }
+    });
 }
 
 }  // namespace Markeye

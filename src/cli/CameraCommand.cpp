@@ -45,13 +45,12 @@ markeye::Camera makeCamera(const CliArgs& i_args, const std::string& i_name)
     double fx = 0.0;
     double fy = 0.0;
     if (i_args.has("--focal")) {
-        fx = fy = parseDouble("--focal", *i_args.value("--focal"));
+        fx = fy = parsePositive("--focal", *i_args.value("--focal"));
+    } else if (!i_args.has("--fx") && !i_args.has("--fy")) {
+        throw UsageError("missing --focal, or --fx and --fy");
     } else {
-        fx = parseDouble("--fx", requireValue(i_args, "--fx"));
-        fy = parseDouble("--fy", requireValue(i_args, "--fy"));
-    }
-    if (fx <= 0.0 || fy <= 0.0) {
-        throw CliError("focal lengths must be positive");
+        fx = parsePositive("--fx", requireValue(i_args, "--fx"));
+        fy = parsePositive("--fy", requireValue(i_args, "--fy"));
     }
     std::vector<double> center{size.width / 2.0, size.height / 2.0};
     if (i_args.has("--center")) {
@@ -62,7 +61,7 @@ markeye::Camera makeCamera(const CliArgs& i_args, const std::string& i_name)
         distortion = parseDoubleList("--distortion", *i_args.value("--distortion"), 4);
     }
     if (distortion[3] == 0.0) {
-        throw CliError("--distortion: the scale must not be zero");
+        throw UsageError("--distortion: the scale must not be zero");
     }
     return markeye::Camera::fromIntrinsics(size.width, size.height, fx, fy, center[0], center[1], i_name)
         .withDistortion({distortion[0], distortion[1], distortion[2], distortion[3]});
@@ -71,7 +70,8 @@ markeye::Camera makeCamera(const CliArgs& i_args, const std::string& i_name)
 int make(int i_argc, char** i_argv)
 {
     CliArgs args({{"--size", true}, {"--focal", true}, {"--fx", true}, {"--fy", true}, {"--center", true},
-                  {"--distortion", true}, {"-o", true}, {"--help", false}});
+                  {"--distortion", true}, {"-o", true}, {"--help", false}},
+                 {{"--focal", "--fx"}, {"--focal", "--fy"}});
     args.parse(i_argc, i_argv);
     if (args.has("--help")) {
         std::cout << CAMERA_USAGE;

@@ -4,7 +4,10 @@
 
 namespace Markeye {
 
-CliArgs::CliArgs(std::vector<TOptionSpec> i_specs) : _specs(std::move(i_specs)) {}
+CliArgs::CliArgs(std::vector<TOptionSpec> i_specs, std::vector<TConflict> i_conflicts)
+    : _specs(std::move(i_specs)), _conflicts(std::move(i_conflicts))
+{
+}
 
 void CliArgs::parse(int i_argc, char** i_argv)
 {
@@ -27,15 +30,36 @@ void CliArgs::parse(int i_argc, char** i_argv)
             throw UsageError("unknown option " + name);
         }
         if (!option->takes_value) {
-            _values[name].emplace_back();
-            continue;
-        }
-        if (equals != std::string::npos) {
-            _values[name].push_back(arg.substr(equals + 1));
+            if (equals != std::string::npos) {
+                throw UsageError("option " + name + " takes no value");
+            }
+            add(*option, "");
+        } else if (equals != std::string::npos) {
+            add(*option, arg.substr(equals + 1));
         } else if (i + 1 < i_argc) {
-            _values[name].push_back(i_argv[++i]);
+            add(*option, i_argv[++i]);
         } else {
             throw UsageError("option " + name + " needs a value");
+        }
+    }
+    checkConflicts();
+}
+
+void CliArgs::add(const TOptionSpec& i_option, std::string i_value)
+{
+    std::vector<std::string>& values = _values[i_option.name];
+    // A second value would silently replace the first, unchecked.
+    if (!values.empty() && !i_option.repeats) {
+        throw UsageError("option " + i_option.name + " given more than once");
+    }
+    values.push_back(std::move(i_value));
+}
+
+void CliArgs::checkConflicts() const
+{
+    for (const TConflict& conflict : _conflicts) {
+        if (has(conflict.first) && has(conflict.second)) {
+            throw UsageError(conflict.first + " and " + conflict.second + " exclude each other");
         }
     }
 }

@@ -8,8 +8,10 @@
 namespace Markeye {
 
 // A command's options: each name (such as "--size") either takes a value or
-// is a flag. parse() splits argv into options and positional arguments and
-// throws CliError for an unknown option or a missing value.
+// is a flag, and is given at most once unless it repeats. parse() splits argv
+// into options and positional arguments and throws UsageError for an unknown
+// option, a missing or unwanted value, an option given twice that does not
+// repeat, or two options declared to conflict.
 class CliArgs
 {
 public:
@@ -17,9 +19,18 @@ public:
     {
         std::string name;
         bool takes_value;
+        // Whether the option may be given more than once (such as --pattern).
+        bool repeats = false;
     };
 
-    explicit CliArgs(std::vector<TOptionSpec> i_specs);
+    // Two options that make no sense together.
+    struct TConflict
+    {
+        std::string first;
+        std::string second;
+    };
+
+    explicit CliArgs(std::vector<TOptionSpec> i_specs, std::vector<TConflict> i_conflicts = {});
 
     void parse(int i_argc, char** i_argv);
 
@@ -32,8 +43,11 @@ public:
 
 private:
     const TOptionSpec* findSpec(const std::string& i_name) const;
+    void add(const TOptionSpec& i_option, std::string i_value);
+    void checkConflicts() const;
 
     std::vector<TOptionSpec> _specs;
+    std::vector<TConflict> _conflicts;
     std::map<std::string, std::vector<std::string>> _values;
     std::vector<std::string> _positional;
 };

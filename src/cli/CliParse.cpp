@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "CliError.h"
@@ -42,15 +43,35 @@ bool toDimension(const std::string& i_text, int* o_value)
     return toWhole(i_text, 1, 16384, o_value);
 }
 
+// "WxH", or "N" for N x N when i_square_allowed.
+bool toSize(const std::string& i_text, bool i_square_allowed, TFrameSize* o_size)
+{
+    const std::string::size_type x = i_text.find('x');
+    if (x == std::string::npos) {
+        return i_square_allowed && toDimension(i_text, &o_size->width) && toDimension(i_text, &o_size->height);
+    }
+    return toDimension(i_text.substr(0, x), &o_size->width) && toDimension(i_text.substr(x + 1), &o_size->height);
+}
+
+[[noreturn]] void refuse(const std::string& i_option, const std::string& i_expected, const std::string& i_text)
+{
+    throw UsageError(i_option + ": expected " + i_expected + ", got \"" + i_text + "\"");
+}
+
+std::string number(double i_value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", i_value);
+    return text;
+}
+
 }  // namespace
 
 TFrameSize parseSize(const std::string& i_option, const std::string& i_text)
 {
-    const std::string::size_type x = i_text.find('x');
     TFrameSize size{0, 0};
-    if (x == std::string::npos || !toDimension(i_text.substr(0, x), &size.width) ||
-        !toDimension(i_text.substr(x + 1), &size.height)) {
-        throw CliError(i_option + ": expected WIDTHxHEIGHT with sizes from 1 to 16384, got \"" + i_text + "\"");
+    if (!toSize(i_text, false, &size)) {
+        refuse(i_option, "WIDTHxHEIGHT with sizes from 1 to 16384", i_text);
     }
     return size;
 }
@@ -59,7 +80,25 @@ double parseDouble(const std::string& i_option, const std::string& i_text)
 {
     double value = 0.0;
     if (!toDouble(i_text, &value)) {
-        throw CliError(i_option + ": expected a number, got \"" + i_text + "\"");
+        refuse(i_option, "a number", i_text);
+    }
+    return value;
+}
+
+double parseDoubleIn(const std::string& i_option, const std::string& i_text, double i_min, double i_max)
+{
+    double value = 0.0;
+    if (!toDouble(i_text, &value) || value < i_min || value > i_max) {
+        refuse(i_option, "a number from " + number(i_min) + " to " + number(i_max), i_text);
+    }
+    return value;
+}
+
+double parsePositive(const std::string& i_option, const std::string& i_text)
+{
+    double value = 0.0;
+    if (!toDouble(i_text, &value) || !(value > 0.0)) {
+        refuse(i_option, "a number above 0", i_text);
     }
     return value;
 }
@@ -83,18 +122,29 @@ std::vector<double> parseDoubleList(const std::string& i_option, const std::stri
         }
         start = comma + 1;
     }
-    throw CliError(i_option + ": expected " + std::to_string(i_count) + " comma-separated numbers, got \"" + i_text +
-                   "\"");
+    refuse(i_option, std::to_string(i_count) + " comma-separated numbers", i_text);
 }
 
 int parseInt(const std::string& i_option, const std::string& i_text, int i_min, int i_max)
 {
     int value = 0;
     if (!toWhole(i_text, i_min, i_max, &value)) {
-        throw CliError(i_option + ": expected a whole number from " + std::to_string(i_min) + " to " +
-                       std::to_string(i_max) + ", got \"" + i_text + "\"");
+        refuse(i_option, "a whole number from " + std::to_string(i_min) + " to " + std::to_string(i_max), i_text);
     }
     return value;
+}
+
+std::string parseChoice(const std::string& i_option, const std::string& i_text,
+                        const std::vector<std::string>& i_choices)
+{
+    std::string list;
+    for (const std::string& choice : i_choices) {
+        if (choice == i_text) {
+            return i_text;
+        }
+        list += (list.empty() ? "" : ", ") + choice;
+    }
+    refuse(i_option, "one of " + list, i_text);
 }
 
 bool isValidGrid(const TFrameSize& i_grid)
@@ -109,10 +159,9 @@ bool isValidGrid(const TFrameSize& i_grid)
 
 TFrameSize parseGrid(const std::string& i_option, const std::string& i_text)
 {
-    const bool square = i_text.find('x') == std::string::npos;
-    const TFrameSize grid = parseSize(i_option, square ? i_text + "x" + i_text : i_text);
-    if (!isValidGrid(grid)) {
-        throw CliError(i_option + ": each side must be 1, 2, 4, 8, 16, 32 or 64, got \"" + i_text + "\"");
+    TFrameSize grid{0, 0};
+    if (!toSize(i_text, true, &grid) || !isValidGrid(grid)) {
+        refuse(i_option, "N or WxH with each side 1, 2, 4, 8, 16, 32 or 64", i_text);
     }
     return grid;
 }

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <numeric>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "BuiltinMarkers.h"
@@ -19,6 +20,7 @@
 #include "CliArgs.h"
 #include "CliError.h"
 #include "CliParse.h"
+#include "CliVerbs.h"
 #include "DemoScene.h"
 #include "FileUtil.h"
 #include "MarkerPose.h"
@@ -41,7 +43,8 @@ const char* const DEMO_USAGE = "usage: markeye demo [--frames N] [--out DIR]\n"
                                "a marker printed 80 mm wide). Writes into DIR (default: a new folder in the\n"
                                "temporary directory) the frames (frame_NNN.png), the same with what was found\n"
                                "drawn on them (overlay_NNN.png), the tracker's JSON Lines (track.jsonl) and a\n"
-                               "contact sheet of the overlays (contact_sheet.png).\n";
+                               "contact sheet of the overlays (contact_sheet.png). Those files of an earlier\n"
+                               "run in DIR are removed first; nothing else there is touched.\n";
 
 constexpr int32_t DEFAULT_FRAMES = 24;
 constexpr int32_t MAX_FRAMES = 1000;
@@ -89,6 +92,44 @@ std::string makeTemporaryFolder()
         throw CliError("cannot make a temporary folder " + path + ": " + std::strerror(errno));
     }
     return path;
+}
+
+// Whether i_name is one of the numbered files a run writes: i_stem, "_",
+// digits, ".png".
+bool isNumberedFile(const std::string& i_name, const std::string& i_stem)
+{
+    const std::string prefix = i_stem + "_";
+    const std::string suffix = ".png";
+    if (i_name.size() <= prefix.size() + suffix.size() || i_name.compare(0, prefix.size(), prefix) != 0 ||
+        i_name.compare(i_name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    const std::string digits = i_name.substr(prefix.size(), i_name.size() - prefix.size() - suffix.size());
+    return digits.find_first_not_of("0123456789") == std::string::npos;
+}
+
+bool isRunFile(const std::string& i_name)
+{
+    return isNumberedFile(i_name, "frame") || isNumberedFile(i_name, "overlay") || i_name == "track.jsonl" ||
+           i_name == "contact_sheet.png";
+}
+
+// Removes the files an earlier run wrote into i_folder, so that a shorter
+// run leaves no old frames beside its own.
+void removeEarlierRun(const std::string& i_folder)
+{
+    std::error_code error;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(i_folder, error)) {
+        if (!entry.is_regular_file(error) || !isRunFile(entry.path().filename().string())) {
+            continue;
+        }
+        if (!std::filesystem::remove(entry.path(), error)) {
+            throw CliError("cannot remove " + entry.path().string() + " of an earlier run: " + error.message());
+        }
+    }
+    if (error) {
+        throw CliError("cannot list folder " + i_folder + ": " + error.message());
+    }
 }
 
 double worstCornerError(const TMarkerReport& i_marker, const TMarkerTruth& i_truth)
@@ -328,7 +369,7 @@ private:
 
 int runDemoCommand(int i_argc, char** i_argv)
 {
-    try {
+    return runWithUsage("demo", DEMO_USAGE, [&] {
         CliArgs args({{"--frames", true}, {"--out", true}, {"--help", false}});
         args.parse(i_argc, i_argv);
         if (args.has("--help")) {
@@ -342,12 +383,10 @@ int runDemoCommand(int i_argc, char** i_argv)
             args.has("--frames") ? parseInt("--frames", *args.value("--frames"), 1, MAX_FRAMES) : DEFAULT_FRAMES;
         const std::string folder = args.has("--out") ? *args.value("--out") : makeTemporaryFolder();
         FileUtil::makeFolder(folder);
+        removeEarlierRun(folder);
         DemoRun(frames, folder).run();
         return 0;
-    } catch (const UsageError& e) {
-        std::cerr << "markeye demo: " << e.what() << "\n" << DEMO_USAGE;
-        return 2;
-    }
+    });
 }
 
 }  // namespace Markeye

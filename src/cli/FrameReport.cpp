@@ -1,5 +1,6 @@
 #include "FrameReport.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "JsonWriter.h"
@@ -84,8 +85,7 @@ std::string TFrameReport::toJson() const
     json.key("frame");
     json.string(frame);
     json.key("time");
-    // Microseconds: finer than any frame rate needs, and short.
-    json.number(std::round(time * 1e6) / 1e6);
+    json.number(reportedTime());
     if (!error.empty()) {
         json.key("error");
         json.string(error);
@@ -115,6 +115,17 @@ std::string TFrameReport::toJson() const
     }
     json.endObject();
     return json.text();
+}
+
+double TFrameReport::reportedTime() const
+{
+    return std::round(time * 1e6) / 1e6;
+}
+
+void TFrameReport::keepFoundOnly()
+{
+    const auto missing = [](const TMarkerReport& i_marker) { return !i_marker.found; };
+    markers.erase(std::remove_if(markers.begin(), markers.end(), missing), markers.end());
 }
 
 }  // namespace Markeye

@@ -74,6 +74,11 @@ struct TFrameReport
     // "markers": [...]} (then "boards": [...] with a board) or {"frame": ...,
     // "time": ..., "error": ...}.
     std::string toJson() const;
+    // The time as reported: to the microsecond, finer than any frame rate
+    // needs, and short.
+    double reportedTime() const;
+    // Only the markers found are kept.
+    void keepFoundOnly();
 };
 
 }  // namespace Markeye

@@ -1,10 +1,13 @@
 #include "FrameSource.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "CliError.h"
 #include "markeye/Error.h"
@@ -26,7 +29,68 @@ std::string noVideoMessage(const std::string& i_name, const std::string& i_kind)
            "or build markeye with libavformat-dev, libavcodec-dev and libswscale-dev installed";
 }
 
+// Reads i_stream to its end into o_bytes, at most i_limit bytes; false
+// with o_error naming i_name at a read fault or beyond the limit.
+bool readStream(FILE* i_stream, const std::string& i_name, size_t i_limit, std::string* o_bytes, std::string* o_error)
+{
+    char buffer[1 << 16];
+    for (;;) {
+        const size_t got = std::fread(buffer, 1, sizeof buffer, i_stream);
+        if (o_bytes->size() + got > i_limit) {
+            *o_error = i_name + " holds more than " + std::to_string(i_limit) +
+                       " bytes, more than any picture markeye reads";
+            return false;
+        }
+        o_bytes->append(buffer, got);
+        if (got < sizeof buffer) {
+            break;
+        }
+    }
+    if (std::ferror(i_stream)) {
+        *o_error = "cannot read " + i_name + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool hasPictureExtension(const std::filesystem::path& i_path)
+{
+    std::string extension = i_path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char i_c) { return static_cast<char>(std::tolower(i_c)); });
+    const std::vector<std::string>& known = FileFrameSource::PICTURE_EXTENSIONS;
+    return std::find(known.begin(), known.end(), extension) != known.end();
+}
+
+// The picture files in i_folder (not in its subfolders), by name.
+std::vector<std::string> picturesIn(const std::string& i_folder)
+{
+    std::vector<std::string> pictures;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(i_folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code kind_error;
+        if (hasPictureExtension(entry->path()) && entry->is_regular_file(kind_error)) {
+            pictures.push_back(entry->path().string());
+        }
+    }
+    if (error) {
+        throw CliError("cannot list folder " + i_folder + ": " + error.message());
+    }
+    if (pictures.empty()) {
+        std::string extensions;
+        for (const std::string& extension : FileFrameSource::PICTURE_EXTENSIONS) {
+            extensions += (extensions.empty() ? "" : " ") + extension;
+        }
+        throw CliError("folder " + i_folder + " holds no picture file (" + extensions + ")");
+    }
+    std::sort(pictures.begin(), pictures.end());
+    return pictures;
+}
+
 }  // namespace
+
+const std::vector<std::string> FileFrameSource::PICTURE_EXTENSIONS = {".png", ".jpg", ".jpeg", ".ppm", ".pgm", ".pnm"};
 
 FrameSource::TStatus FrameSource::next(markeye::Image* o_frame, std::string* o_name, std::string* o_error)
 {
@@ -39,8 +103,9 @@ FrameSource::TStatus FrameSource::next(markeye::Image* o_frame, std::string* o_n
 
 // ---- Picture files
 
-FileFrameSource::FileFrameSource(std::vector<std::string> i_paths, double i_frame_rate)
-    : _paths(std::move(i_paths)), _frame_rate(i_frame_rate)
+FileFrameSource::FileFrameSource(std::vector<std::string> i_paths, double i_frame_rate,
+                                 const markeye::ImageReadOptions& i_read_options)
+    : _paths(std::move(i_paths)), _frame_rate(i_frame_rate), _read_options(i_read_options)
 {
 }
 
@@ -54,25 +119,82 @@ void FileFrameSource::start(double i_time)
 
 FrameSource::TStatus FileFrameSource::next(bool i_wanted, markeye::Image* o_frame, TFrameInfo* o_info)
 {
-    if (_next == _paths.size()) {
+    size_t index = 0;
+    if (!pass(&index, o_info)) {
         return TStatus::END;
     }
+    return i_wanted ? read(index, o_frame, o_info) : TStatus::SKIPPED;
+}
+
+bool FileFrameSource::pass(size_t* o_index, TFrameInfo* o_info)
+{
+    if (_next == _paths.size()) {
+        return false;
+    }
+    *o_index = _next;
     o_info->time = static_cast<double>(_next) / _frame_rate;
     o_info->name = _paths[_next++];
-    if (!i_wanted) {
-        return TStatus::SKIPPED;
+    return true;
+}
+
+FrameSource::TStatus FileFrameSource::read(size_t i_index, markeye::Image* o_frame, TFrameInfo* o_info) const
+{
+    const std::string& path = _paths[i_index];
+    if (path == STANDARD_INPUT) {
+        return readStandardInput(o_frame, o_info);
     }
     try {
-        *o_frame = markeye::readImage(o_info->name);
+        *o_frame = markeye::readImage(path, _read_options);
     } catch (const markeye::Error& e) {
-        const std::string kind = FrameContent::videoKind(FrameContent::headOf(o_info->name));
+        const std::string kind = FrameContent::videoKind(FrameContent::headOf(path));
         o_info->error = kind.empty()                    ? std::string(e.what())
-                        : VideoFrameSource::available() ? o_info->name + " is a video (" + kind +
+                        : VideoFrameSource::available() ? path + " is a video (" + kind +
                                                               "): give a video as the only FRAME"
-                                                        : noVideoMessage(o_info->name, kind);
+                                                        : noVideoMessage(path, kind);
         return TStatus::UNREADABLE;
     }
     return TStatus::FRAME;
+}
+
+FrameSource::TStatus FileFrameSource::readStandardInput(markeye::Image* o_frame, TFrameInfo* o_info) const
+{
+    std::string bytes;
+    if (!readStream(stdin, STANDARD_INPUT_NAME, MAX_INPUT_BYTES, &bytes, &o_info->error)) {
+        return TStatus::UNREADABLE;
+    }
+    try {
+        *o_frame = markeye::decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                        STANDARD_INPUT_NAME, _read_options);
+    } catch (const markeye::Error& e) {
+        const std::string kind = FrameContent::videoKind(bytes.substr(0, FrameContent::HEAD_SIZE));
+        o_info->error = kind.empty() ? std::string(e.what())
+                                     : std::string(STANDARD_INPUT_NAME) + " is a video (" + kind +
+                                           "): read it with --raw WxH, WxH its frame size";
+        return TStatus::UNREADABLE;
+    }
+    return TStatus::FRAME;
+}
+
+std::vector<std::string> FileFrameSource::expandFolders(const std::vector<std::string>& i_inputs)
+{
+    std::vector<std::string> paths;
+    bool standard_input = false;
+    for (const std::string& input : i_inputs) {
+        if (input == STANDARD_INPUT) {
+            if (standard_input) {
+                throw UsageError("standard input (-) can be given once only");
+            }
+            standard_input = true;
+        }
+        std::error_code error;
+        if (input != STANDARD_INPUT && std::filesystem::is_directory(input, error)) {
+            const std::vector<std::string> pictures = picturesIn(input);
+            paths.insert(paths.end(), pictures.begin(), pictures.end());
+            continue;
+        }
+        paths.push_back(input);
+    }
+    return paths;
 }
 
 // ---- Raw frames
@@ -277,6 +399,11 @@ VideoFrameSource::~VideoFrameSource() = default;
 
 std::string FrameContent::headOf(const std::string& i_path)
 {
+    // Opening a FIFO would block: only a regular file has a head to look at.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(i_path, error)) {
+        return std::string();
+    }
     std::ifstream file(i_path, std::ios::binary);
     std::string head(HEAD_SIZE, '\0');
     file.read(&head[0], static_cast<std::streamsize>(head.size()));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "markeye/Image.h"
+#include "markeye/ImageFile.h"
 
 namespace markeye {
 class VideoReader;
@@ -61,19 +62,50 @@ public:
     static constexpr double DEFAULT_FRAME_RATE = 30.0;
 };
 
-// Picture files, in the order given, i_frame_rate apart.
+// Picture files, in the order given, i_frame_rate apart; the path "-" is
+// one picture on standard input. Each picture can be read on its own, on
+// several threads at once (pass() on one, read() on any).
 class FileFrameSource : public FrameSource
 {
 public:
-    explicit FileFrameSource(std::vector<std::string> i_paths, double i_frame_rate = DEFAULT_FRAME_RATE);
+    // The path that stands for standard input, and its name in messages.
+    static constexpr const char* STANDARD_INPUT = "-";
+    static constexpr const char* STANDARD_INPUT_NAME = "standard input";
+    // Most bytes read from standard input: the largest frame any reader
+    // accepts at 4 bytes a pixel, more than any of its pictures takes, so
+    // that an endless stream cannot take all memory.
+    static constexpr size_t MAX_INPUT_BYTES = static_cast<size_t>(markeye::MAX_IMAGE_PIXELS) * 4;
+    // The extensions of the picture files a folder gives (lower case;
+    // matched in any case).
+    static const std::vector<std::string> PICTURE_EXTENSIONS;
+
+    // i_read_options: how each picture is read (EXIF orientation).
+    explicit FileFrameSource(std::vector<std::string> i_paths, double i_frame_rate = DEFAULT_FRAME_RATE,
+                             const markeye::ImageReadOptions& i_read_options = {});
     size_t total() const override { return _paths.size(); }
     double frameRate() const override { return _frame_rate; }
     void start(double i_time) override;
     TStatus next(bool i_wanted, markeye::Image* o_frame, TFrameInfo* o_info) override;
+    // Moves past the next picture without reading it: its place in
+    // o_index (for read()), its name and time in o_info. False at the end.
+    bool pass(size_t* o_index, TFrameInfo* o_info);
+    // Reads picture i_index into o_frame: FRAME, or UNREADABLE with
+    // o_info->error set. Safe on several threads at once, one picture each.
+    TStatus read(size_t i_index, markeye::Image* o_frame, TFrameInfo* o_info) const;
+
+    // i_inputs with each folder replaced by its picture files (by
+    // PICTURE_EXTENSIONS; other files and subfolders are left out) in name
+    // order. Throws UsageError when "-" comes twice, CliError for a folder
+    // that cannot be listed or holds no picture.
+    static std::vector<std::string> expandFolders(const std::vector<std::string>& i_inputs);
 
 private:
+    // Standard input's one picture, read whole within MAX_INPUT_BYTES.
+    TStatus readStandardInput(markeye::Image* o_frame, TFrameInfo* o_info) const;
+
     std::vector<std::string> _paths;
     double _frame_rate;
+    markeye::ImageReadOptions _read_options;
     size_t _next = 0;
 };
 

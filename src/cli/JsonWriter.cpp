@@ -65,13 +65,14 @@ void JsonWriter::string(const std::string& i_text)
 void JsonWriter::number(double i_value)
 {
     separate();
-    if (!std::isfinite(i_value)) {
-        _text += "null";
-        return;
-    }
+    _text += std::isfinite(i_value) ? numberText(i_value) : "null";
+}
+
+std::string JsonWriter::numberText(double i_value)
+{
     char buffer[32];
     const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, i_value);
-    _text.append(buffer, result.ptr);
+    return std::string(buffer, result.ptr);
 }
 
 void JsonWriter::integer(int64_t i_value)

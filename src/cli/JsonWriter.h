@@ -34,6 +34,9 @@ public:
     // characters escaped; bytes that are not UTF-8 become U+FFFD, so that
     // any file name gives valid output.
     static std::string quote(const std::string& i_text);
+    // A finite number as number() writes it, with the fewest digits that
+    // read back as the same double.
+    static std::string numberText(double i_value);
 
 private:
     void open(char i_bracket);

@@ -1,8 +1,10 @@
 #include "MarkerCommand.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -10,6 +12,7 @@
 #include "CliArgs.h"
 #include "CliError.h"
 #include "CliParse.h"
+#include "CliVerbs.h"
 #include "FileUtil.h"
 #include "MarkerPicture.h"
 #include "markeye/ImageFile.h"
@@ -21,21 +24,27 @@ namespace {
 
 const char* const MARKER_USAGE =
     "usage: markeye marker (PICTURE | --pattern FILE | --builtin NAME) [--size-mm MM] [--dpi DPI]\n"
-    "                      -o MARKER.png\n"
+    "                      -o (MARKER.png | MARKER.jpg)\n"
     "\n"
     "Renders a printable marker: a black square whose border is a quarter of the side,\n"
     "the picture in the central half, on a white margin, with its name and size\n"
     "printed under it. The picture comes from PICTURE (PNG, JPEG, PPM or PGM: the\n"
     "central picture, upright), from the first block of a pattern file, or from a\n"
-    "built-in marker (flag, arrow, hook, dots, steps, key, tee, moon).\n"
+    "built-in marker (flag, arrow, hook, dots, steps, key, tee, moon). PICTURE must\n"
+    "be square (it is neither stretched nor padded), at least 4 x 4 pixels, and not\n"
+    "nearly plain: the standard deviation of its brightness over the 16 x 16 cells\n"
+    "of a pattern must be 16 of 255 or more, as for pattern make. The marker is a\n"
+    "PNG or a JPEG (quality 95), as -o's extension (.png, .jpg, .jpeg) says.\n"
     "\n"
     "--size-mm MM   the marker's side in millimetres (default 80, the width the\n"
     "               tracker assumes; poses come out in millimetres then)\n"
-    "--dpi DPI      printer resolution (default 300); stored in the PNG, so that it\n"
+    "--dpi DPI      printer resolution (default 300); stored in the file, so that it\n"
     "               prints at the right size\n";
 
 constexpr double MM_PER_INCH = 25.4;
 constexpr int32_t MIN_SIDE_PX = 16;
+
+using TWriter = void (*)(const std::string& i_path, const markeye::ImageView& i_image, double i_dpi);
 
 struct TMarkerSource
 {
@@ -43,15 +52,21 @@ struct TMarkerSource
     MarkerPicture picture;
 };
 
-TMarkerSource sourceOf(const CliArgs& i_args)
+void checkOneSource(const CliArgs& i_args)
 {
     const int sources =
         static_cast<int>(i_args.positional().size()) + i_args.has("--pattern") + i_args.has("--builtin");
     if (sources != 1) {
         throw UsageError("marker needs one of PICTURE, --pattern FILE and --builtin NAME");
     }
+}
+
+// The one source checkOneSource found.
+TMarkerSource sourceOf(const CliArgs& i_args)
+{
     if (i_args.has("--builtin")) {
-        const std::string name = *i_args.value("--builtin");
+        const std::string name =
+            parseChoice("--builtin", *i_args.value("--builtin"), markeye::Pattern::builtinNames());
         return {name, MarkerPicture::fromView(markeye::Pattern::builtinPicture(name).view())};
     }
     if (i_args.has("--pattern")) {
@@ -59,7 +74,31 @@ TMarkerSource sourceOf(const CliArgs& i_args)
         return {pattern.name(), MarkerPicture::fromView(pattern.picture(0).view())};
     }
     const std::string& path = i_args.positional().front();
-    return {FileUtil::stem(path), MarkerPicture::fromView(markeye::readImage(path).view())};
+    const markeye::Image picture = markeye::readImage(path);
+    if (picture.width() != picture.height()) {
+        throw CliError(path + ": the picture is " + std::to_string(picture.width()) + " x " +
+                       std::to_string(picture.height()) +
+                       " pixels; a marker's picture must be square (it is neither stretched nor padded): crop it");
+    }
+    markeye::Pattern::checkReadable(picture.view(), markeye::Pattern::DEFAULT_GRID, markeye::Pattern::DEFAULT_GRID,
+                                    path);
+    return {FileUtil::stem(path), MarkerPicture::fromView(picture.view())};
+}
+
+// The writer of the format -o's extension names.
+TWriter writerFor(const std::string& i_path)
+{
+    std::string extension = std::filesystem::path(i_path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".png") {
+        return markeye::writePng;
+    }
+    if (extension == ".jpg" || extension == ".jpeg") {
+        return markeye::writeJpeg;
+    }
+    throw UsageError("-o " + i_path + ": the extension " + (extension.empty() ? "(none)" : "\"" + extension + "\"") +
+                     " names no format the marker is written in; use .png, .jpg or .jpeg");
 }
 
 std::string number(double i_value)
@@ -90,13 +129,11 @@ int run(const CliArgs& i_args)
 {
     const std::optional<std::string> path = i_args.value("-o");
     if (!path) {
-        throw UsageError("marker needs -o MARKER.png");
+        throw UsageError("marker needs -o MARKER.png or -o MARKER.jpg");
     }
-    const double size_mm = i_args.has("--size-mm") ? parseDouble("--size-mm", *i_args.value("--size-mm")) : 80.0;
-    const double dpi = i_args.has("--dpi") ? parseDouble("--dpi", *i_args.value("--dpi")) : 300.0;
-    if (size_mm <= 0.0 || dpi <= 0.0) {
-        throw CliError("--size-mm and --dpi must be positive");
-    }
+    checkOneSource(i_args);
+    const double size_mm = i_args.has("--size-mm") ? parsePositive("--size-mm", *i_args.value("--size-mm")) : 80.0;
+    const double dpi = i_args.has("--dpi") ? parsePositive("--dpi", *i_args.value("--dpi")) : 300.0;
     const double side_px = std::round(size_mm / MM_PER_INCH * dpi);
     // The page adds an eighth of the side on each side and the label.
     if (side_px < MIN_SIDE_PX || side_px > markeye::MAX_IMAGE_SIDE / 2) {
@@ -104,6 +141,7 @@ int run(const CliArgs& i_args)
                        " pixels wide; choose a size from " + std::to_string(MIN_SIDE_PX) + " to " +
                        std::to_string(markeye::MAX_IMAGE_SIDE / 2) + " pixels");
     }
+    const TWriter write = writerFor(*path);
     const TMarkerSource source = sourceOf(i_args);
     const int32_t side = static_cast<int32_t>(side_px);
     // A white margin keeps the border apart from whatever the print lies on.
@@ -114,7 +152,7 @@ int run(const CliArgs& i_args)
                         markeye::PixelFormat::BGRX, 255);
     drawMarker(source.picture, margin, margin, side, &page);
     Canvas(&page).text(margin, side + margin + margin / 2, label, scale, {0, 0, 0});
-    markeye::writePng(*path, page.view(), dpi);
+    write(*path, page.view(), dpi);
     std::cerr << "wrote " << *path << " (" << source.name << ", " << side << " x " << side << " pixels, "
               << number(size_mm) << " mm at " << number(dpi) << " dpi)\n";
     return 0;
@@ -124,7 +162,7 @@ int run(const CliArgs& i_args)
 
 int runMarkerCommand(int i_argc, char** i_argv)
 {
-    try {
+    return runWithUsage("marker", MARKER_USAGE, [&] {
         CliArgs args({{"--pattern", true},
                       {"--builtin", true},
                       {"--size-mm", true},
@@ -137,10 +175,7 @@ int runMarkerCommand(int i_argc, char** i_argv)
             return 0;
         }
         return run(args);
-    } catch (const UsageError& e) {
-        std::cerr << "markeye marker: " << e.what() << "\n" << MARKER_USAGE;
-        return 2;
-    }
+    });
 }
 
 }  // namespace Markeye

@@ -29,8 +29,11 @@ const char* const PATTERN_USAGE =
     "      JPEG, PPM or PGM) shows the marker's central picture, upright; with\n"
     "      --with-border it shows the whole marker, cropped to its outer edge, and\n"
     "      the black border (a quarter of the side) is cut away. --builtin NAME takes\n"
-    "      a built-in marker (flag, arrow, hook, dots, steps, key, tee, moon). The grid\n"
-    "      is 16 x 16 unless --size is given (each side 1, 2, 4, 8, 16, 32 or 64).\n"
+    "      a built-in marker (flag, arrow, hook, dots, steps, key, tee, moon);\n"
+    "      --with-border goes with PICTURE only. The grid is 16 x 16 unless --size\n"
+    "      is given (each side 1, 2, 4, 8, 16, 32 or 64). A picture too small (under\n"
+    "      4 x 4 pixels) or too plain to track (its cells' brightness varying by a\n"
+    "      standard deviation under 16 of 255) is refused, as by marker.\n"
     "show  prints the four direction blocks of a pattern file as text pictures, or\n"
     "      draws them side by side into a PNG with -o. The grid is told by the\n"
     "      count of numbers in the file, or given with --size.\n"
@@ -104,18 +107,21 @@ markeye::Pattern patternToMake(const CliArgs& i_args, const TFrameSize& i_grid)
         throw UsageError("pattern make needs one PICTURE or --builtin NAME");
     }
     if (builtin) {
-        return markeye::Pattern::builtin(*builtin, i_grid.width, i_grid.height);
+        return markeye::Pattern::builtin(parseChoice("--builtin", *builtin, markeye::Pattern::builtinNames()),
+                                         i_grid.width, i_grid.height);
     }
     const std::string& path = i_args.positional().front();
     const markeye::Image image = markeye::readImage(path);
     const markeye::ImageView picture =
         i_args.has("--with-border") ? cutBorder(image, path) : region(image, 0, 0, image.width(), image.height());
+    markeye::Pattern::checkReadable(picture, i_grid.width, i_grid.height, path);
     return markeye::Pattern::fromPicture(picture, i_grid.width, i_grid.height, path);
 }
 
 int make(int i_argc, char** i_argv)
 {
-    CliArgs args({{"--builtin", true}, {"--size", true}, {"--with-border", false}, {"-o", true}, {"--help", false}});
+    CliArgs args({{"--builtin", true}, {"--size", true}, {"--with-border", false}, {"-o", true}, {"--help", false}},
+                 {{"--builtin", "--with-border"}});
     args.parse(i_argc, i_argv);
     if (args.has("--help")) {
         std::cout << PATTERN_USAGE;
@@ -235,27 +241,27 @@ int show(int i_argc, char** i_argv)
     return 0;
 }
 
-// The output folder of generate: -o or --out.
+// The output folder of generate: -o or --out (not both, as declared).
 std::string outputFolder(const CliArgs& i_args)
 {
-    if (i_args.has("-o") == i_args.has("--out")) {
+    const std::optional<std::string> folder = i_args.has("-o") ? i_args.value("-o") : i_args.value("--out");
+    if (!folder) {
         throw UsageError("pattern generate needs one of -o DIR and --out DIR");
     }
-    return *i_args.value(i_args.has("-o") ? "-o" : "--out");
+    return *folder;
 }
 
-// A whole number in range, or a command line the program does not
-// understand.
 int wholeOption(const CliArgs& i_args, const std::string& i_option, int i_default, int i_min, int i_max)
 {
     const std::optional<std::string> text = i_args.value(i_option);
-    return text ? parsedOrUsage([&] { return parseInt(i_option, *text, i_min, i_max); }) : i_default;
+    return text ? parseInt(i_option, *text, i_min, i_max) : i_default;
 }
 
 int generate(int i_argc, char** i_argv)
 {
     CliArgs args({{"--count", true}, {"--start", true}, {"--size", true}, {"-o", true}, {"--out", true},
-                  {"--help", false}});
+                  {"--help", false}},
+                 {{"-o", "--out"}});
     args.parse(i_argc, i_argv);
     if (args.has("--help")) {
         std::cout << PATTERN_USAGE;

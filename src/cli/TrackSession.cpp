@@ -49,7 +49,11 @@ TrackSession::TrackSession(std::optional<markeye::Camera> i_camera, std::vector<
       _board(std::move(i_board)),
       _last_time(std::numeric_limits<double>::quiet_NaN())
 {
-    makeTracker(_camera_file ? *_camera_file : builtinCameraFor(BUILTIN_WIDTH, BUILTIN_HEIGHT));
+    // A camera file's tracker waits for the first frame: tables for the size
+    // the file states could be far larger than the frames'.
+    if (!_camera_file) {
+        makeTracker(builtinCameraFor(BUILTIN_WIDTH, BUILTIN_HEIGHT));
+    }
 }
 
 void TrackSession::makeTracker(const markeye::Camera& i_camera)
@@ -63,7 +67,7 @@ void TrackSession::makeTracker(const markeye::Camera& i_camera)
 
 void TrackSession::prepare(int32_t i_width, int32_t i_height)
 {
-    if (!camera().fits(i_width, i_height)) {
+    if ((!_tracker && !_board_tracker) || !camera().fits(i_width, i_height)) {
         // A frame not in a camera file's proportions is refused with the
         // camera's own message.
         makeTracker(_camera_file ? _camera_file->rescaled(i_width, i_height) : builtinCameraFor(i_width, i_height));

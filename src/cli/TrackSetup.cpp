@@ -33,11 +33,16 @@ double TrackSetup::minConfidence(const CliArgs& i_args)
     if (!i_args.has("--min-confidence")) {
         return markeye::TrackerOptions().min_confidence;
     }
-    const double value = parseDouble("--min-confidence", *i_args.value("--min-confidence"));
-    if (!(value >= 0.0 && value <= 1.0)) {
-        throw CliError("--min-confidence: expected a number from 0 to 1, got " + *i_args.value("--min-confidence"));
+    return parseDoubleIn("--min-confidence", *i_args.value("--min-confidence"), 0.0, 1.0);
+}
+
+double TrackSetup::markerWidth(const CliArgs& i_args, double i_default)
+{
+    const std::optional<std::string> text = i_args.value("--marker-width");
+    if (!text) {
+        return i_default;
     }
-    return value;
+    return parsePositive("--marker-width", *text);
 }
 
 markeye::TrackerOptions TrackSetup::options(const CliArgs& i_args)
@@ -45,6 +50,7 @@ markeye::TrackerOptions TrackSetup::options(const CliArgs& i_args)
     markeye::TrackerOptions options =
         i_args.has("--compat") ? markeye::TrackerOptions::pluginCompatible() : markeye::TrackerOptions();
     options.min_confidence = minConfidence(i_args);
+    options.marker_width = markerWidth(i_args, options.marker_width);
     return options;
 }
 

@@ -9,8 +9,8 @@
 namespace Markeye {
 
 // The options that set up tracking, shared by the commands that track:
-// --camera, --pattern (repeatable), --pattern-size, --min-confidence and
-// --compat. Each throws CliError or markeye::Error naming the option or
+// --camera, --pattern (repeatable), --pattern-size, --min-confidence,
+// --marker-width and --compat. Each throws CliError or markeye::Error naming the option or
 // file at fault.
 class TrackSetup
 {
@@ -22,8 +22,11 @@ public:
     static std::vector<markeye::Pattern> patterns(const CliArgs& i_args);
     // --min-confidence, 0 to 1; the library's default without it.
     static double minConfidence(const CliArgs& i_args);
+    // --marker-width, a positive number in the unit wanted for the
+    // translations; i_default without it. Throws UsageError.
+    static double markerWidth(const CliArgs& i_args, double i_default);
     // The tracker's options: the library's default mode, or with --compat
-    // the plug-in's, at --min-confidence either way.
+    // the plug-in's, at --min-confidence and --marker-width either way.
     static markeye::TrackerOptions options(const CliArgs& i_args);
 };
 

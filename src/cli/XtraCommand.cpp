@@ -10,6 +10,7 @@
 
 #include "CliArgs.h"
 #include "CliError.h"
+#include "CliVerbs.h"
 #include "EmulatedHost.h"
 #include "HostXtraInstance.h"
 #include "HostXtraModule.h"
@@ -32,7 +33,8 @@ const char* const XTRA_USAGE = "usage: markeye xtra [--module PATH] [--camera FI
                                "the result list in script notation, each element 0 or matrix(16 numbers) in\n"
                                "the host's layout. The tracker is made again when the frame size changes.\n"
                                "\n"
-                               "--module PATH        the plug-in module (default: the one built with this program)\n"
+                               "--module PATH        the plug-in module (default: the one built with this program);\n"
+                               "                     a bare file name is taken in the current folder\n"
                                "--camera, --pattern, --pattern-size and --min-confidence as for track\n"
                                "                     (default confidence threshold 0.55)\n";
 
@@ -70,6 +72,15 @@ std::string notation(const HostValueStore& i_values, const TMoaValue& i_value)
     }
 }
 
+// --module PATH, or the module built with this program. A bare file name
+// means the one in the current folder, as for the other files given; the
+// loader would search the library path for it.
+std::string modulePath(const CliArgs& i_args)
+{
+    const std::string path = i_args.value("--module").value_or(MARKEYE_XTRA_MODULE);
+    return path.find('/') == std::string::npos ? "./" + path : path;
+}
+
 class XtraRun
 {
 public:
@@ -81,7 +92,7 @@ public:
         // instead of the plug-in's silent refusal.
         _camera_name = TrackSetup::camera(i_args).value_or(markeye::Camera::builtin(640, 480)).name();
         _patterns = TrackSetup::patterns(i_args);
-        const std::string module = i_args.value("--module").value_or(MARKEYE_XTRA_MODULE);
+        const std::string module = modulePath(i_args);
         try {
             _module = std::make_unique<MarkeyeHost::HostXtraModule>(&_host, module);
         } catch (const std::runtime_error& e) {
@@ -98,7 +109,7 @@ public:
             try {
                 frame = markeye::readImage(path);
             } catch (const markeye::Error& e) {
-                std::cerr << "markeye: " << e.what() << "\n";
+                std::cerr << "markeye: " << readableMessage(e.what()) << "\n";
                 failed = true;
                 continue;
             }
@@ -206,10 +217,10 @@ private:
 
 int runXtraCommand(int i_argc, char** i_argv)
 {
-    try {
+    return runWithUsage("xtra", XTRA_USAGE, [&] {
         CliArgs args({{"--module", true},
                       {"--camera", true},
-                      {"--pattern", true},
+                      {"--pattern", true, true},
                       {"--pattern-size", true},
                       {"--min-confidence", true},
                       {"--help", false}});
@@ -223,10 +234,7 @@ int runXtraCommand(int i_argc, char** i_argv)
         }
         XtraRun run(args);
         return run.run(args.positional());
-    } catch (const UsageError& e) {
-        std::cerr << "markeye xtra: " << e.what() << "\n" << XTRA_USAGE;
-        return 2;
-    }
+    });
 }
 
 }  // namespace Markeye

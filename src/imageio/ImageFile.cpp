@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "FileBytes.h"
+#include "ImageBytes.h"
 #include "JpegFile.h"
 #include "NetpbmFile.h"
 #include "PngFile.h"
@@ -13,9 +14,9 @@ namespace markeye {
 
 namespace {
 
-bool startsWith(const std::vector<uint8_t>& i_bytes, const std::vector<uint8_t>& i_magic)
+bool startsWith(const TBytes& i_bytes, const std::vector<uint8_t>& i_magic)
 {
-    return i_bytes.size() >= i_magic.size() && std::equal(i_magic.begin(), i_magic.end(), i_bytes.begin());
+    return i_bytes.size >= i_magic.size() && std::equal(i_magic.begin(), i_magic.end(), i_bytes.data);
 }
 
 }  // namespace
@@ -32,23 +33,24 @@ void checkImageSize(int64_t i_width, int64_t i_height, const std::string& i_name
     }
 }
 
-Image readImage(const std::string& i_path)
+Image readImage(const std::string& i_path, const ImageReadOptions& i_options)
 {
-    const std::string bytes = readFileText(i_path, "");
-    return decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), i_path);
+    const std::vector<uint8_t> bytes = readFileBytes(i_path, "", MAX_IMAGE_FILE_BYTES);
+    return decodeImage(bytes.data(), bytes.size(), i_path, i_options);
 }
 
-Image decodeImage(const uint8_t* i_bytes, std::size_t i_size, const std::string& i_name)
+Image decodeImage(const uint8_t* i_bytes, std::size_t i_size, const std::string& i_name,
+                  const ImageReadOptions& i_options)
 {
     if (i_bytes == nullptr || i_size == 0) {
         throw Error(i_name + ": empty file");
     }
-    const std::vector<uint8_t> bytes(i_bytes, i_bytes + i_size);
+    const TBytes bytes{i_bytes, i_size};
     if (startsWith(bytes, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'})) {
         return PngFile::decode(bytes, i_name);
     }
     if (startsWith(bytes, {0xFF, 0xD8, 0xFF})) {
-        return JpegFile::decode(bytes, i_name);
+        return JpegFile::decode(bytes, i_name, i_options.exif_orientation);
     }
     if (NetpbmFile::isNetpbm(bytes)) {
         return NetpbmFile::decode(bytes, i_name);

@@ -1,5 +1,6 @@
 #include "NetpbmFile.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "markeye/ImageFile.h"
@@ -14,22 +15,22 @@ namespace {
 class NetpbmScanner
 {
 public:
-    NetpbmScanner(const std::vector<uint8_t>& i_bytes, const std::string& i_name) : _bytes(i_bytes), _name(i_name) {}
+    NetpbmScanner(const TBytes& i_bytes, const std::string& i_name) : _bytes(i_bytes), _name(i_name) {}
 
     // The next number, which must lie in 0 .. i_max; i_what names it in messages.
     uint32_t number(const char* i_what, uint32_t i_max)
     {
         skipSpace();
-        if (_position >= _bytes.size()) {
+        if (_position >= _bytes.size) {
             throw Error(_name + ": PPM/PGM file ends before its " + i_what);
         }
         uint64_t value = 0;
         const size_t start = _position;
-        while (_position < _bytes.size() && std::isdigit(_bytes[_position]) && value <= i_max) {
-            value = value * 10 + (_bytes[_position++] - '0');
+        while (_position < _bytes.size && std::isdigit(_bytes.data[_position]) && value <= i_max) {
+            value = value * 10 + (_bytes.data[_position++] - '0');
         }
         if (_position == start || value > i_max ||
-            (_position < _bytes.size() && !std::isspace(_bytes[_position]) && _bytes[_position] != '#')) {
+            (_position < _bytes.size && !std::isspace(_bytes.data[_position]) && _bytes.data[_position] != '#')) {
             throw Error(_name + ": bad PPM/PGM " + i_what + " (not a whole number of at most " +
                            std::to_string(i_max) + ")");
         }
@@ -39,7 +40,7 @@ public:
     // After the maximum value of a binary file: exactly one whitespace byte.
     void endHeader()
     {
-        if (_position >= _bytes.size() || !std::isspace(_bytes[_position])) {
+        if (_position >= _bytes.size || !std::isspace(_bytes.data[_position])) {
             throw Error(_name + ": bad PPM/PGM header (no whitespace after the maximum value)");
         }
         _position++;
@@ -50,12 +51,12 @@ public:
 private:
     void skipSpace()
     {
-        while (_position < _bytes.size()) {
-            if (_bytes[_position] == '#') {
-                while (_position < _bytes.size() && _bytes[_position] != '\n') {
+        while (_position < _bytes.size) {
+            if (_bytes.data[_position] == '#') {
+                while (_position < _bytes.size && _bytes.data[_position] != '\n') {
                     _position++;
                 }
-            } else if (std::isspace(_bytes[_position])) {
+            } else if (std::isspace(_bytes.data[_position])) {
                 _position++;
             } else {
                 return;
@@ -63,25 +64,25 @@ private:
         }
     }
 
-    const std::vector<uint8_t>& _bytes;
+    const TBytes& _bytes;
     const std::string& _name;
     size_t _position = 2;
 };
 
 }  // namespace
 
-bool NetpbmFile::isNetpbm(const std::vector<uint8_t>& i_bytes)
+bool NetpbmFile::isNetpbm(const TBytes& i_bytes)
 {
-    if (i_bytes.size() < 2 || i_bytes[0] != 'P') {
+    if (i_bytes.size < 2 || i_bytes.data[0] != 'P') {
         return false;
     }
-    const uint8_t kind = i_bytes[1];
+    const uint8_t kind = i_bytes.data[1];
     return kind == '2' || kind == '3' || kind == '5' || kind == '6';
 }
 
-Image NetpbmFile::decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name)
+Image NetpbmFile::decode(const TBytes& i_bytes, const std::string& i_name)
 {
-    const char kind = static_cast<char>(i_bytes[1]);
+    const char kind = static_cast<char>(i_bytes.data[1]);
     const bool colour = kind == '3' || kind == '6';
     const bool binary = kind == '5' || kind == '6';
     NetpbmScanner scanner(i_bytes, i_name);
@@ -92,19 +93,23 @@ Image NetpbmFile::decode(const std::vector<uint8_t>& i_bytes, const std::string&
     if (max_value == 0) {
         throw Error(i_name + ": bad PPM/PGM maximum value 0");
     }
-    Image image(static_cast<int32_t>(width), static_cast<int32_t>(height), PixelFormat::BGRX, 255);
     const size_t channels = colour ? 3 : 1;
     const size_t samples = channels * width * height;
     const size_t sample_bytes = max_value > 255 ? 2 : 1;
     if (binary) {
         scanner.endHeader();
-        const size_t available = i_bytes.size() - scanner.position();
-        if (available < samples * sample_bytes) {
-            throw Error(i_name + ": truncated PPM/PGM data: " + std::to_string(available) + " of " +
-                           std::to_string(samples * sample_bytes) + " bytes");
-        }
     }
-    const uint8_t* data = i_bytes.data() + scanner.position();
+    // Checked before the frame is made: a plain sample takes a digit and a
+    // separator (the last one no separator).
+    const size_t available = i_bytes.size - std::min(scanner.position(), i_bytes.size);
+    const size_t needed = binary ? samples * sample_bytes : 2 * samples - 1;
+    if (available < needed) {
+        throw Error(i_name + ": truncated PPM/PGM data: " + std::to_string(available) + " bytes, where " +
+                    std::to_string(width) + " x " + std::to_string(height) + " pixels take " +
+                    (binary ? "" : "at least ") + std::to_string(needed));
+    }
+    Image image(static_cast<int32_t>(width), static_cast<int32_t>(height), PixelFormat::BGRX, 255);
+    const uint8_t* data = i_bytes.data + scanner.position();
     for (size_t i = 0; i < samples; i++) {
         uint32_t value = 0;
         if (!binary) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ImageBytes.h"
+
 #include "markeye/Image.h"
 
 namespace markeye {
@@ -13,9 +15,9 @@ namespace markeye {
 class NetpbmFile
 {
 public:
-    static bool isNetpbm(const std::vector<uint8_t>& i_bytes);
+    static bool isNetpbm(const TBytes& i_bytes);
     // i_name is used in messages only. Throws Error naming it.
-    static Image decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name);
+    static Image decode(const TBytes& i_bytes, const std::string& i_name);
 };
 
 }  // namespace markeye

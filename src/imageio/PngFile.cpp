@@ -76,26 +76,62 @@ bool writeImage(png_structp i_png, png_infop i_info, FILE* i_file, const ImageVi
     return true;
 }
 
+// Deflate turns one byte into at most 1032 (258 per 2-bit code for a
+// repeated byte), so a size needing more raw bytes than that cannot be
+// in the file: refused before the frame is made.
+constexpr uint64_t MAX_DEFLATE_RATIO = 1032;
+// The header's fields: bit depth and colour type after width and height.
+constexpr std::size_t IHDR_BIT_DEPTH = 24;
+constexpr std::size_t IHDR_COLOUR_TYPE = 25;
+
+uint64_t samplesPerPixel(uint8_t i_colour_type)
+{
+    switch (i_colour_type) {
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+    default: return 1;
+    }
+}
+
+void checkCompressedSize(const TBytes& i_bytes, uint32_t i_width, uint32_t i_height, const std::string& i_name)
+{
+    // libpng has read the header, which comes first and whole.
+    const uint64_t bits = i_bytes.data[IHDR_BIT_DEPTH] * samplesPerPixel(i_bytes.data[IHDR_COLOUR_TYPE]);
+    const uint64_t raw = uint64_t{i_height} * (1 + (uint64_t{i_width} * bits + 7) / 8);
+    if (raw > MAX_DEFLATE_RATIO * i_bytes.size) {
+        throw Error(i_name + ": bad PNG: " + std::to_string(i_width) + " x " + std::to_string(i_height) +
+                    " pixels take " + std::to_string(raw) + " bytes, more than the file's " +
+                    std::to_string(i_bytes.size) + " compressed bytes can hold");
+    }
+}
+
 }  // namespace
 
-Image PngFile::decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name)
+Image PngFile::decode(const TBytes& i_bytes, const std::string& i_name)
 {
     ReadState state;
     png_image& image = state.image;
-    if (!png_image_begin_read_from_memory(&image, i_bytes.data(), i_bytes.size())) {
+    if (!png_image_begin_read_from_memory(&image, i_bytes.data, i_bytes.size)) {
         throw Error(i_name + ": bad PNG: " + image.message);
     }
     checkImageSize(image.width, image.height, i_name);
+    checkCompressedSize(i_bytes, image.width, image.height, i_name);
     image.format = PNG_FORMAT_BGR;
-    std::vector<uint8_t> bgr(PNG_IMAGE_SIZE(image));
+    // The frame's buffer holds the three-byte pixels in its last three
+    // quarters, spread to four bytes from the front: no second buffer.
+    Image frame(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height), PixelFormat::BGRX, 255);
+    const std::size_t pixels = std::size_t{image.width} * image.height;
+    uint8_t* const target = frame.data();
     const png_color white = {255, 255, 255};
-    if (!png_image_finish_read(&image, &white, bgr.data(), 0, nullptr)) {
+    if (!png_image_finish_read(&image, &white, target + pixels, 0, nullptr)) {
         throw Error(i_name + ": bad PNG: " + image.message);
     }
-    Image frame(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height), PixelFormat::BGRX, 255);
-    uint8_t* target = frame.data();
-    for (size_t i = 0; i < bgr.size(); i += 3, target += 4) {
-        std::memcpy(target, &bgr[i], 3);
+    for (std::size_t i = 0; i < pixels; i++) {
+        uint8_t bgr[3];
+        std::memcpy(bgr, target + pixels + 3 * i, 3);
+        std::memcpy(target + 4 * i, bgr, 3);
+        target[4 * i + 3] = 255;
     }
     return frame;
 }

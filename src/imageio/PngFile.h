@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ImageBytes.h"
+
 #include "markeye/Image.h"
 
 namespace markeye {
@@ -14,7 +16,7 @@ class PngFile
 {
 public:
     // i_name is used in messages only. Throws Error naming it.
-    static Image decode(const std::vector<uint8_t>& i_bytes, const std::string& i_name);
+    static Image decode(const TBytes& i_bytes, const std::string& i_name);
     // Writes 8-bit RGB, or grey for a grey view (a fourth byte is left out). A positive i_dpi is
     // stored as the physical pixel size, so the picture prints at the
     // intended size. Throws Error naming the file.

@@ -316,7 +316,7 @@ Board::Board(std::string i_name, std::string i_unit, std::vector<BoardMarker> i_
 
 Board Board::fromFile(const std::string& i_path)
 {
-    const std::vector<uint8_t> bytes = readFileHead(i_path, "board file ", MAX_JSON_BYTES + 1);
+    const std::vector<uint8_t> bytes = readFileBytes(i_path, "board file ", MAX_JSON_BYTES + 1);
     const std::string text(bytes.begin(), bytes.end());
     return fromJson(text, folderOf(i_path), "board file " + i_path);
 }

@@ -12,6 +12,7 @@
 #include "VoARException.h"
 #include "VoARParam.h"
 #include "markeye/Error.h"
+#include "markeye/ImageFile.h"
 
 namespace markeye {
 
@@ -51,7 +52,7 @@ VoTrack::TVoARParamFileRecord toRecord(const Camera& i_camera)
 
 Camera Camera::fromFile(const std::string& i_path)
 {
-    const std::vector<uint8_t> bytes = readFileHead(i_path, "camera file ", FILE_SIZE);
+    const std::vector<uint8_t> bytes = readFileBytes(i_path, "camera file ", FILE_SIZE);
     return fromBytes(bytes.data(), bytes.size(), i_path);
 }
 
@@ -70,23 +71,20 @@ Camera Camera::fromBytes(const uint8_t* i_bytes, std::size_t i_size, const std::
     camera._distortion = Distortion{record.distortion[0], record.distortion[1], record.distortion[2],
                                     record.distortion[3]};
     camera._name = i_name;
-    camera.check();
+    camera.check("camera file");
     return camera;
 }
 
 Camera Camera::fromIntrinsics(int32_t i_width, int32_t i_height, double i_fx, double i_fy, double i_cx, double i_cy,
                               const std::string& i_name)
 {
-    if (!(i_fx > 0.0) || !(i_fy > 0.0)) {
-        throw Error("camera " + i_name + ": focal lengths must be positive");
-    }
     Camera camera;
     camera._width = i_width;
     camera._height = i_height;
     camera._projection = {i_fx, 0.0, i_cx, 0.0, 0.0, i_fy, i_cy, 0.0, 0.0, 0.0, 1.0, 0.0};
     camera._distortion = Distortion{i_cx, i_cy, 0.0, 1.0};
     camera._name = i_name;
-    camera.check();
+    camera.check("camera");
     return camera;
 }
 
@@ -97,18 +95,31 @@ Camera Camera::builtin(int32_t i_width, int32_t i_height)
                           "built-in " + sizeText(i_width, i_height));
 }
 
-void Camera::check() const
+void Camera::check(const char* i_kind) const
 {
+    const std::string what = std::string(i_kind) + " " + _name + " is not valid: ";
     const bool finite = std::all_of(_projection.begin(), _projection.end(), [](double v) { return std::isfinite(v); }) &&
                         std::isfinite(_distortion.centre_x) && std::isfinite(_distortion.centre_y) &&
                         std::isfinite(_distortion.coefficient) && std::isfinite(_distortion.scale);
     if (!finite) {
-        throw Error("camera file " + _name + " is not valid: it holds a number that is not finite");
+        throw Error(what + "it holds a number that is not finite");
     }
     if (_width <= 0 || _height <= 0 || _distortion.scale == 0.0) {
-        throw Error("camera file " + _name + " is not valid: size " + sizeText(_width, _height) +
+        throw Error(what + "size " + sizeText(_width, _height) +
                     ", distortion scale " + std::to_string(_distortion.scale) +
                     " (sizes must be positive and the scale non-zero)");
+    }
+    // A camera is for frames the readers accept: a larger stated size is not
+    // a camera but bytes of another kind, and would make frame-sized tables
+    // of gigabytes.
+    if (_width > MAX_IMAGE_SIDE || _height > MAX_IMAGE_SIDE || int64_t{_width} * _height > MAX_IMAGE_PIXELS) {
+        throw Error(what + "size " + sizeText(_width, _height) +
+                    " is beyond the largest frame (" + std::to_string(MAX_IMAGE_SIDE) + " pixels a side, " +
+                    std::to_string(MAX_IMAGE_PIXELS) + " in all)");
+    }
+    if (!(fx() > 0.0) || !(fy() > 0.0)) {
+        throw Error(what + "focal lengths " + std::to_string(fx()) + " and " +
+                    std::to_string(fy()) + " pixels (both must be positive)");
     }
 }
 
@@ -116,7 +127,7 @@ Camera Camera::withDistortion(const Distortion& i_distortion) const
 {
     Camera camera = *this;
     camera._distortion = i_distortion;
-    camera.check();
+    camera.check("camera");
     return camera;
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <iomanip>
-#include <limits>
 #include <sstream>
 
 #include "BuiltinPictures.h"
@@ -52,10 +51,16 @@ bool parseBrightness(const std::string& i_token, int32_t* o_value)
     return *o_value >= 0 && *o_value <= 255;
 }
 
+// The most numbers a pattern file holds (a 64 x 64 grid), and room for them
+// written with generous spacing and line ends.
+constexpr size_t MAX_NUMBERS = size_t{4} * PLANES * VoTrack::VoARPatternSize::MAX * VoTrack::VoARPatternSize::MAX;
+constexpr size_t MAX_FILE_BYTES = 16 * MAX_NUMBERS;
+
 // Up to i_limit numbers of a pattern file.
 std::vector<int32_t> readNumbers(const std::string& i_path, size_t i_limit)
 {
-    const std::string text = readFileText(i_path, "pattern file ");
+    const std::vector<uint8_t> bytes = readFileBytes(i_path, "pattern file ", MAX_FILE_BYTES);
+    const std::string text(bytes.begin(), bytes.end());
     std::vector<int32_t> numbers;
     int line = 1;
     size_t at = 0;
@@ -139,7 +144,7 @@ Pattern::Pattern(std::string i_name, int32_t i_grid_width, int32_t i_grid_height
 
 Pattern Pattern::fromFile(const std::string& i_path)
 {
-    std::vector<int32_t> numbers = readNumbers(i_path, std::numeric_limits<size_t>::max());
+    std::vector<int32_t> numbers = readNumbers(i_path, MAX_NUMBERS + 1);
     for (int32_t side = 1; side <= VoTrack::VoARPatternSize::MAX; side *= 2) {
         if (numbers.size() == static_cast<size_t>(PatternMaker::numberCount(side, side))) {
             return Pattern(stem(i_path), side, side, std::move(numbers));
@@ -153,10 +158,16 @@ Pattern Pattern::fromFile(const std::string& i_path, int32_t i_grid_width, int32
 {
     checkGrid(i_grid_width, i_grid_height, i_path);
     const size_t needed = static_cast<size_t>(PatternMaker::numberCount(i_grid_width, i_grid_height));
-    std::vector<int32_t> numbers = readNumbers(i_path, needed);
+    // One more than needed shows extra numbers, refused as fromFile without
+    // a grid refuses them.
+    std::vector<int32_t> numbers = readNumbers(i_path, needed + 1);
     if (numbers.size() < needed) {
         throw Error("pattern file too short: " + std::to_string(numbers.size()) + " of " + std::to_string(needed) +
                     " numbers for a " + gridText(i_grid_width, i_grid_height) + " grid (" + i_path + ")");
+    }
+    if (numbers.size() > needed) {
+        throw Error("pattern file " + i_path + " holds more than the " + std::to_string(needed) + " numbers of a " +
+                    gridText(i_grid_width, i_grid_height) + " grid");
     }
     return Pattern(stem(i_path), i_grid_width, i_grid_height, std::move(numbers));
 }
@@ -186,6 +197,17 @@ Pattern Pattern::fromPicture(const ImageView& i_picture, int32_t i_grid_width, i
     std::vector<int32_t> numbers;
     PatternMaker::makeNumbers(i_picture, i_grid_width, i_grid_height, &numbers);
     return Pattern(std::move(i_name), i_grid_width, i_grid_height, std::move(numbers));
+}
+
+void Pattern::checkReadable(const ImageView& i_picture, int32_t i_grid_width, int32_t i_grid_height,
+                            const std::string& i_name)
+{
+    checkView(i_picture, "picture " + i_name);
+    checkGrid(i_grid_width, i_grid_height, i_name);
+    const std::string reason = PatternMaker::unreadableReason(i_picture, i_grid_width, i_grid_height);
+    if (!reason.empty()) {
+        throw Error(i_name + ": the picture is " + reason + " to make a readable marker");
+    }
 }
 
 Pattern Pattern::builtin(const std::string& i_name, int32_t i_grid_width, int32_t i_grid_height)

@@ -1,5 +1,9 @@
 #include "PatternMaker.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 namespace markeye {
 
 namespace {
@@ -119,6 +123,37 @@ void PatternMaker::makeNumbers(const ImageView& i_picture, int32_t i_width, int3
             }
         }
     }
+}
+
+std::string PatternMaker::unreadableReason(const ImageView& i_picture, int32_t i_width, int32_t i_height)
+{
+    if (i_picture.width < MIN_PICTURE_SIDE || i_picture.height < MIN_PICTURE_SIDE) {
+        return "too small (" + std::to_string(i_picture.width) + " x " + std::to_string(i_picture.height) +
+               " pixels; at least " + std::to_string(MIN_PICTURE_SIDE) + " x " + std::to_string(MIN_PICTURE_SIDE) +
+               " needed)";
+    }
+    std::vector<int32_t> numbers;
+    makeNumbers(i_picture, i_width, i_height, &numbers);
+    // Block 0, the upright picture: its planes blue, green, red.
+    const size_t cells = static_cast<size_t>(i_width) * static_cast<size_t>(i_height);
+    double sum = 0.0;
+    double square_sum = 0.0;
+    for (size_t cell = 0; cell < cells; cell++) {
+        const double brightness = (numbers[cell] + numbers[cells + cell] + numbers[2 * cells + cell]) / 3.0;
+        sum += brightness;
+        square_sum += brightness * brightness;
+    }
+    const double mean = sum / static_cast<double>(cells);
+    const double deviation = std::sqrt(std::max(0.0, square_sum / static_cast<double>(cells) - mean * mean));
+    if (deviation >= MIN_CELL_DEVIATION) {
+        return "";
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "too uniform (its cells' brightness has a standard deviation of %.1f of 255 on the %d x %d grid; "
+                  "at least %.0f needed)",
+                  deviation, i_width, i_height, MIN_CELL_DEVIATION);
+    return text;
 }
 
 }  // namespace markeye

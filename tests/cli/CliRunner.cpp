@@ -116,3 +116,8 @@ TCliResult runMarkeyeWithInput(const std::string& i_arguments, const std::string
 {
     return run(std::string(MARKEYE_PROGRAM) + " " + i_arguments + " <" + shellQuote(i_input_path));
 }
+
+TCliResult runMarkeyePiped(const std::string& i_producer, const std::string& i_arguments)
+{
+    return run(i_producer + " | " + std::string(MARKEYE_PROGRAM) + " " + i_arguments);
+}

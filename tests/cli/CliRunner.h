@@ -14,6 +14,8 @@ struct TCliResult
 TCliResult runMarkeye(const std::string& i_arguments);
 // The same with standard input read from a file.
 TCliResult runMarkeyeWithInput(const std::string& i_arguments, const std::string& i_input_path);
+// The same with standard input the output of a shell command.
+TCliResult runMarkeyePiped(const std::string& i_producer, const std::string& i_arguments);
 
 std::string readFile(const std::string& i_path);
 void writeFile(const std::string& i_path, const std::string& i_bytes);

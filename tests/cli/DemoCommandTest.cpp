@@ -49,6 +49,10 @@ TEST(DemoCommandTest, TracksEveryShownMarkerAndWritesItsFiles)
 TEST(DemoCommandTest, RefusesABadFrameCount)
 {
     const TCliResult result = runMarkeye("demo --frames 0");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "markeye: --frames: expected a whole number from 1 to 1000, got \"0\"\n");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err.rfind("markeye demo: --frames: expected a whole number from 1 to 1000, got \"0\"\nusage: "
+                               "markeye demo ",
+                               0),
+              0u)
+        << result.err;
 }

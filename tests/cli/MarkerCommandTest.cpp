@@ -72,6 +72,7 @@ TEST(MarkerCommandTest, RefusesUnclearSourcesAndSizes)
     EXPECT_EQ(huge.err, "markeye: a marker of 2000 mm at 1200 dpi would be 94488 pixels wide; choose a size from 16 "
                         "to 8192 pixels\n");
     const TCliResult negative = runMarkeye("marker --builtin tee --dpi -3 -o /dev/null");
-    EXPECT_EQ(negative.status, 1);
-    EXPECT_EQ(negative.err, "markeye: --size-mm and --dpi must be positive\n");
+    EXPECT_EQ(negative.status, 2);
+    EXPECT_EQ(negative.err.rfind("markeye marker: --dpi: expected a number above 0, got \"-3\"\nusage:", 0), 0u)
+        << negative.err;
 }

@@ -12,6 +12,7 @@
 #include "TestImages.h"
 #include "TestJson.h"
 #include "TrackOutput.h"
+#include "markeye/ImageFile.h"
 
 namespace {
 
@@ -39,11 +40,16 @@ INSTANTIATE_TEST_SUITE_P(Builtins, BuiltinPatternFileTest,
 TEST(PatternCommandTest, RefusesUnknownMarkersAndGridSizes)
 {
     const TCliResult unknown = runMarkeye("pattern make --builtin nosuch -o /dev/null");
-    EXPECT_EQ(unknown.status, 1);
-    EXPECT_NE(unknown.err.find("no built-in marker named \"nosuch\" (there are flag,"), std::string::npos) << unknown.err;
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("--builtin: expected one of flag, arrow, hook, dots, steps, key, tee, moon, got "
+                               "\"nosuch\"\nusage:"),
+              std::string::npos)
+        << unknown.err;
     const TCliResult grid = runMarkeye("pattern make --builtin flag --size 12 -o /dev/null");
-    EXPECT_EQ(grid.status, 1);
-    EXPECT_NE(grid.err.find("--size: each side must be"), std::string::npos) << grid.err;
+    EXPECT_EQ(grid.status, 2);
+    EXPECT_NE(grid.err.find("--size: expected N or WxH with each side 1, 2, 4, 8, 16, 32 or 64, got \"12\"\nusage:"),
+              std::string::npos)
+        << grid.err;
 }
 
 namespace {
@@ -135,12 +141,29 @@ TEST(PatternRoundTripTest, FindsTheMarkerAtEveryDirection)
 TEST(PatternCommandTest, ReadsJpegColoursInTheirPlanes)
 {
     const std::string folder = testFolder();
+    // A plain picture makes no pattern; its cells are read all alike.
     writeFile(folder + "/small.jpg", CliTest::smallJpeg());
-    ASSERT_EQ(runMarkeye("pattern make " + folder + "/small.jpg --size 1 -o " + folder + "/one.patt").status, 0);
-    std::istringstream numbers(readFile(folder + "/one.patt"));
-    // Planes blue, green, red of the picture red 200, green 120, blue 40;
+    const TCliResult plain = runMarkeye("pattern make " + folder + "/small.jpg --size 2 -o " + folder + "/p.patt");
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_NE(plain.err.find("too uniform (its cells' brightness has a standard deviation of 0.0"), std::string::npos)
+        << plain.err;
+    // Left half red 200, green 120, blue 40, right half white; the halves
+    // fill whole JPEG blocks, so that they keep their colours.
+    markeye::Image picture(64, 64, markeye::PixelFormat::BGRX, 255);
+    for (int32_t y = 0; y < 64; y++) {
+        for (int32_t x = 0; x < 32; x++) {
+            uint8_t* bgr = picture.pixel(x, y);
+            bgr[0] = 40;
+            bgr[1] = 120;
+            bgr[2] = 200;
+        }
+    }
+    markeye::writeJpeg(folder + "/halves.jpg", picture.view());
+    ASSERT_EQ(runMarkeye("pattern make " + folder + "/halves.jpg --size 2 -o " + folder + "/two.patt").status, 0);
+    std::istringstream numbers(readFile(folder + "/two.patt"));
+    // Block 0, planes blue, green, red, each row 0 then row 1 of two cells;
     // JPEG may miss by a few levels.
-    for (int expected : {40, 120, 200}) {
+    for (int expected : {40, 255, 40, 255, 120, 255, 120, 255, 200, 255, 200, 255}) {
         int value = -1;
         numbers >> value;
         EXPECT_NEAR(value, expected, 4);

@@ -356,16 +356,20 @@ TEST_P(TrackBadCommandLineTest, FailsWithOneClearLine)
     writeFile(folder + "/short.patt", "1 2 3 4 5 6 7 8 9 10\n");
     writeFile(folder + "/word.patt", "1 2\n3 x4\n");
     writeFile(folder + "/bright.patt", "1 2 256\n");
+    writeFile(folder + "/notes.txt", "no frame\n");
     const auto inFolder = [&](std::string i_text) {
         for (std::string::size_type at; (at = i_text.find("DIR")) != std::string::npos;) {
             i_text.replace(at, 3, folder);
         }
         return i_text;
     };
-    const TCliResult result = runMarkeye(inFolder(GetParam().arguments));
+    const TCliResult result = runMarkeyeWithInput(inFolder(GetParam().arguments), "/dev/null");
     EXPECT_EQ(result.status, GetParam().status);
     EXPECT_EQ(result.out, "");
     EXPECT_NE(result.err.find(inFolder(GetParam().message)), std::string::npos) << result.err;
+    if (GetParam().status == 2) {
+        EXPECT_NE(result.err.find("\nusage: markeye track"), std::string::npos) << result.err;
+    }
     if (GetParam().status == 1) {
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     }
@@ -377,10 +381,11 @@ INSTANTIATE_TEST_SUITE_P(
         TBadTrackLine{"UnknownOption", "track --fast a.png", 2, "markeye track: unknown option --fast\nusage:"},
         TBadTrackLine{"NoFrame", "track", 2, "markeye track: no FRAME given\nusage:"},
         TBadTrackLine{"RawWithFrames", "track --raw 64x48 a.png", 2, "--raw reads standard input; give no FRAME"},
-        TBadTrackLine{"BadRawSize", "track --raw 64by48", 1, "--raw: expected WIDTHxHEIGHT"},
-        TBadTrackLine{"Threshold", "track --min-confidence 1.5 a.png", 1,
+        TBadTrackLine{"BadRawSize", "track --raw 64by48", 2, "--raw: expected WIDTHxHEIGHT"},
+        TBadTrackLine{"Threshold", "track --min-confidence 1.5 a.png", 2,
                       "--min-confidence: expected a number from 0 to 1"},
-        TBadTrackLine{"Grid", "track --pattern-size 12 a.png", 1, "--pattern-size: each side must be"},
+        TBadTrackLine{"Grid", "track --pattern-size 12 a.png", 2,
+                      "--pattern-size: expected N or WxH with each side 1, 2, 4, 8, 16, 32 or 64, got \"12\""},
         TBadTrackLine{"MissingPattern", "track --pattern DIR/none.patt a.png", 1,
                       "cannot open pattern file DIR/none.patt: No such file or directory"},
         TBadTrackLine{"ShortPattern", "track --pattern DIR/short.patt a.png", 1,
@@ -390,7 +395,32 @@ INSTANTIATE_TEST_SUITE_P(
         TBadTrackLine{"PatternValue", "track --pattern DIR/bright.patt a.png", 1,
                       "pattern file DIR/bright.patt, line 1: \"256\" is not a brightness from 0 to 255"},
         TBadTrackLine{"PatternFolder", "track --pattern DIR a.png", 1, "cannot open pattern file DIR: it is a folder"},
-        TBadTrackLine{"MissingCamera", "track --camera DIR/none.dat a.png", 1, "cannot open camera file DIR/none.dat"}),
+        TBadTrackLine{"MissingCamera", "track --camera DIR/none.dat a.png", 1, "cannot open camera file DIR/none.dat"},
+        TBadTrackLine{"StandardInputTwice", "track - a.png -", 2,
+                      "markeye track: standard input (-) can be given once only\n"},
+        TBadTrackLine{"FolderWithoutPictures", "track DIR", 1,
+                      "markeye: folder DIR holds no picture file (.png .jpg .jpeg .ppm .pgm .pnm)\n"},
+        TBadTrackLine{"NoJobs", "track --jobs 0 a.png", 2, "markeye track: --jobs: expected"},
+        TBadTrackLine{"TooManyJobs", "track --jobs 65 a.png", 2, "markeye track: --jobs: expected"},
+        TBadTrackLine{"JobsOfRaw", "track --jobs 2 --raw 64x48", 2,
+                      "markeye track: --jobs tracks picture files on several threads; --raw needs its frames tracked in "
+                      "order, on one\n"},
+        TBadTrackLine{"JobsWithTemporalTracking", "track --jobs 2 --video a.png", 2,
+                      "markeye track: --jobs tracks picture files on several threads; --video needs"},
+        TBadTrackLine{"JobsWithOverlayVideo", "track --jobs 2 --overlay-video DIR/o.mp4 a.png", 2,
+                      "markeye track: --jobs tracks picture files on several threads; --overlay-video needs"},
+        TBadTrackLine{"Format", "track --format json a.png", 2, "markeye track: --format: expected one of jsonl, csv, got \"json\"\n"},
+        TBadTrackLine{"CsvOfBoard", "track --format csv --board DIR/b.json a.png", 2,
+                      "markeye track: --format csv holds markers only; give --format jsonl for the board's pose\n"},
+        TBadTrackLine{"ZeroWidth", "track --marker-width 0 a.png", 2,
+                      "markeye track: --marker-width: expected a number above 0, got \"0\"\n"},
+        TBadTrackLine{"NegativeWidth", "track --marker-width=-5 a.png", 2,
+                      "markeye track: --marker-width: expected a number above 0, got \"-5\"\n"},
+        TBadTrackLine{"InfiniteWidth", "track --marker-width inf a.png", 2, "markeye track: --marker-width: expected"},
+        TBadTrackLine{"NanWidth", "track --marker-width nan a.png", 2, "markeye track: --marker-width: expected"},
+        TBadTrackLine{"WordWidth", "track --marker-width wide a.png", 2, "markeye track: --marker-width"},
+        TBadTrackLine{"WidthOfBoard", "track --marker-width 50 --board DIR/b.json a.png", 2,
+                      "markeye track: --board and --marker-width exclude each other\n"}),
     [](const ::testing::TestParamInfo<TBadTrackLine>& i_info) { return std::string(i_info.param.name); });
 
 namespace {

@@ -19,10 +19,7 @@ std::string withoutSummary(const std::string& i_err)
     for (std::string::size_type at = 0; at < i_err.size();) {
         const std::string::size_type end = std::min(i_err.find('\n', at), i_err.size() - 1);
         const std::string line = i_err.substr(at, end + 1 - at);
-        const bool summary = line.rfind(SUMMARY_START, 0) == 0 &&
-                             (line.find(" frames tracked") != std::string::npos ||
-                              line.find("frames found in, per pattern") != std::string::npos ||
-                              line.find("no frame tracked") != std::string::npos);
+        const bool summary = line.rfind(SUMMARY_START, 0) == 0 && line.find(" tracked") != std::string::npos;
         if (!summary) {
             kept += line;
         }
@@ -33,10 +30,13 @@ std::string withoutSummary(const std::string& i_err)
 
 bool endsWithSummary(const std::string& i_err, int i_frames)
 {
-    const std::string tracked = SUMMARY_START + std::to_string(i_frames) + " frames tracked";
-    const std::string::size_type last = i_err.rfind(SUMMARY_START + "frames found in, per pattern:");
-    return last != std::string::npos && i_err.back() == '\n' && i_err.find(tracked) != std::string::npos &&
-           i_err.find(tracked) < last;
+    if (i_err.empty() || i_err.back() != '\n') {
+        return false;
+    }
+    const std::string::size_type last = i_err.rfind('\n', i_err.size() - 2);
+    const std::string line = i_err.substr(last == std::string::npos ? 0 : last + 1);
+    return line.rfind(SUMMARY_START + std::to_string(i_frames) + (i_frames == 1 ? " frame tracked" : " frames tracked"), 0) == 0 &&
+           line.find("; per pattern:") != std::string::npos;
 }
 
 VoTrack::VoARDoubleMatrix34 poseOf(const TJson& i_marker)

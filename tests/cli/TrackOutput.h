@@ -16,12 +16,12 @@ VoTrack::VoARDoubleMatrix34 poseOf(const TJson& i_marker);
 // Largest distance in pixels between a marker's "corners" (in marker order)
 // and the rendered vertices where they appear in the frame.
 double worstCornerError(const TJson& i_marker, const Markeye::TMarkerTruth& i_truth);
-// Standard error of a track run less the summary at its end (the lines
-// "markeye track: ... frames tracked ..." and "... frames found in ...", or
-// "... no frame tracked ..."): the messages alone.
+// Standard error of a track run less the summary at its end (the line
+// "markeye track: ... frames tracked ..." or "... no frame tracked ..."):
+// the messages alone.
 std::string withoutSummary(const std::string& i_err);
-// Whether standard error ends with the summary of a run of i_frames frames
-// tracked.
+// Whether standard error ends with the one-line summary of a run of
+// i_frames frames tracked.
 bool endsWithSummary(const std::string& i_err, int i_frames);
 
 // Angle in degrees between the reported and the rendered rotation.

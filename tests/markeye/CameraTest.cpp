@@ -118,11 +118,13 @@ TEST_F(CameraFileTest, BuiltinCameraIsTheDataFileByteForByte)
     expectCameraIs(Camera::fromFile(dataPath("camera_640x480.dat")), builtinCameraRecord());
 }
 
-TEST_F(CameraFileTest, BytesAfterTheFirst136AreNotRead)
+TEST_F(CameraFileTest, LongerFileIsRefusedWhileBytesInMemoryAfterTheFirst136AreNotRead)
 {
     std::vector<uint8_t> bytes = encodeCamera(calibratedCameraRecord());
     bytes.insert(bytes.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0xF8, 0, 0});
-    expectCameraIs(Camera::fromFile(writeCamera(bytes)), calibratedCameraRecord());
+    const std::string path = writeCamera(bytes);
+    EXPECT_EQ(errorOf([&] { Camera::fromFile(path); }),
+              "camera file " + path + " is larger than 136 bytes, the most a camera file can be");
     expectCameraIs(Camera::fromBytes(bytes.data(), bytes.size()), calibratedCameraRecord());
 }
 
@@ -171,7 +173,19 @@ INSTANTIATE_TEST_SUITE_P(
                    "not finite"},
         TBadRecord{"ZeroWidth", [](TCameraRecord* io_record) { io_record->width = 0; }, "size 0 x 480"},
         TBadRecord{"NegativeHeight", [](TCameraRecord* io_record) { io_record->height = -5; }, "size 640 x -5"},
-        TBadRecord{"ZeroScale", [](TCameraRecord* io_record) { io_record->distortion[3] = 0.0; }, "distortion scale 0"}),
+        TBadRecord{"ZeroScale", [](TCameraRecord* io_record) { io_record->distortion[3] = 0.0; }, "distortion scale 0"},
+        TBadRecord{"SideBeyondTheLargestFrame", [](TCameraRecord* io_record) { io_record->width = 16385; },
+                   "size 16385 x 480 is beyond the largest frame"},
+        TBadRecord{"PixelsBeyondTheLargestFrame",
+                   [](TCameraRecord* io_record) {
+                       io_record->width = 16384;
+                       io_record->height = 4097;
+                   },
+                   "size 16384 x 4097 is beyond the largest frame"},
+        TBadRecord{"ZeroFocalLength", [](TCameraRecord* io_record) { io_record->projection[0] = 0.0; },
+                   "focal lengths 0.000000 and"},
+        TBadRecord{"NegativeFocalLength", [](TCameraRecord* io_record) { io_record->projection[5] = -700.0; },
+                   "and -700.000000 pixels (both must be positive)"}),
     [](const ::testing::TestParamInfo<TBadRecord>& i_info) { return std::string(i_info.param.name); });
 
 TEST_F(CameraFileTest, ShortFileIsRefusedWithItsLength)

@@ -105,20 +105,21 @@ TEST_P(PatternGridTest, FileOfASquareGridIsReadWithTheGridItsCountTells)
 
 INSTANTIATE_TEST_SUITE_P(Sides, PatternGridTest, ::testing::Values(1, 2, 4, 8, 16, 32, 64));
 
-TEST_F(PatternFileTest, GivenGridReadsItsNumbersAndNothingAfterThem)
+TEST_F(PatternFileTest, GivenGridReadsExactlyItsNumbers)
 {
-    // 16 x 8 cells, then a token that would be refused were it read.
     const std::vector<int32_t> numbers = randomNumbers(16, 8, 7);
-    const std::string path = writePattern(unevenText(numbers) + "999 junk\n");
-    const Pattern pattern = Pattern::fromFile(path, 16, 8);
+    const Pattern pattern = Pattern::fromFile(writePattern(unevenText(numbers)), 16, 8);
     EXPECT_EQ(pattern.gridWidth(), 16);
     EXPECT_EQ(pattern.gridHeight(), 8);
     EXPECT_EQ(pattern.numbers(), numbers);
 
-    // A 16 x 16 file read as 8 x 8: its first 768 numbers.
-    const std::vector<int32_t> large = randomNumbers(16, 16, 8);
-    const Pattern first = Pattern::fromFile(writePattern(unevenText(large), "large.patt"), 8, 8);
-    EXPECT_EQ(first.numbers(), std::vector<int32_t>(large.begin(), large.begin() + 768));
+    // Anything after them is refused, as fromFile without a grid refuses it.
+    const std::string junk = writePattern(unevenText(numbers) + "999 junk\n", "junk.patt");
+    EXPECT_TRUE(holds(errorOf([&] { Pattern::fromFile(junk, 16, 8); }), "\"999\" is not a brightness"));
+    // A 16 x 16 file is no 8 x 8 pattern.
+    const std::string large = writePattern(unevenText(randomNumbers(16, 16, 8)), "large.patt");
+    EXPECT_EQ(errorOf([&] { Pattern::fromFile(large, 8, 8); }),
+              "pattern file " + large + " holds more than the 768 numbers of a 8 x 8 grid");
 
     // Non-square grids round-trip through save with the grid given.
     const std::string saved = _files.path("saved.patt");

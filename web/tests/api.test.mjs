@@ -25,7 +25,7 @@ const REFUSALS = [
   ['a camera file holding NaN', { camera: cameraBytesWith((v) => v.setFloat64(8, NaN)) },
     'camera file camera is not valid: it holds a number that is not finite'],
   ['focal lengths of 0', { camera: { width: 640, height: 480, fx: 0, fy: 0 } },
-    'camera camera: focal lengths must be positive'],
+    'camera from the options is not valid: focal lengths 0.000000 and 0.000000 pixels (both must be positive)'],
   ['a pattern token that is no brightness', { patterns: ['12 200\n7 x 9'] },
     'pattern file pattern 0.pat, line 2: "x" is not a brightness from 0 to 255'],
   ['a named pattern with a brightness of 300', { patterns: [{ name: 'mine', text: '300' }] },
