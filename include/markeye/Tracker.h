@@ -82,20 +82,25 @@ struct TemporalOptions
     bool enabled = false;
     // Smooths the poses (a one-euro filter on each component of the rotation
     // and the translation: a low-pass whose cutoff frequency is
-    // min_cutoff_hz at rest and rises with the component's speed). false
+    // min_cutoff_hz at rest and rises with the component's speed, the size
+    // of its low-passed speed held through a turn back). false
     // reports the poses as measured, still continued from frame to frame.
     bool filter = true;
     // Cutoff frequency (Hz) at rest: lower smooths a still marker more.
     double min_cutoff_hz = 1.0;
     // Cutoff added (Hz) per radian per second of turning: higher follows
     // turns more closely (lag under about 1 / (2 pi beta) radians).
-    double rotation_beta = 60.0;
+    double rotation_beta = 50.0;
     // Cutoff added (Hz) per marker width per second of motion across the
     // image, in x or y (lag under about 1 / (2 pi beta) marker widths)...
-    double translation_beta = 120.0;
-    // ...and in z, the distance, which is far noisier (a square's size tells
-    // its distance less surely than its place tells where it is across).
-    double depth_beta = 50.0;
+    double translation_beta = 100.0;
+    // ...and per unit of the distance's relative speed (1/s: a marker 1000 mm
+    // away approaching at 500 mm/s moves at 0.5/s). The distance is far
+    // noisier than the place across (a square's size tells it less surely),
+    // but measured relative to the distance both speeds are against the
+    // marker's apparent size, so their noise grows alike with the distance
+    // and one beta fits near and far markers.
+    double depth_beta = 800.0;
     // Cutoff frequency (Hz) of the low-pass on the speeds.
     double derivative_cutoff_hz = 1.0;
     // Frames a marker may go unfound and keep its track (its track_id).

@@ -110,6 +110,7 @@ class DetectionDict(TypedDict):
     translation: Tuple[float, float, float]
     reprojection_error: float
     pose_ambiguity: float
+    track_id: int
     marker_width: float
 
 class Detection:
@@ -134,8 +135,21 @@ class Detection:
     @property
     def pose_ambiguity(self) -> float: ...
     @property
+    def track_id(self) -> int: ...
+    @property
     def marker_width(self) -> float: ...
     def as_dict(self) -> DetectionDict: ...
+
+class TemporalOptionsDict(TypedDict, total=False):
+    enabled: bool
+    filter: bool
+    min_cutoff_hz: float
+    rotation_beta: float
+    translation_beta: float
+    depth_beta: float
+    derivative_cutoff_hz: float
+    max_lost_frames: int
+    frame_rate: float
 
 class TrackerOptionsDict(TypedDict):
     marker_width: float
@@ -146,6 +160,7 @@ class TrackerOptionsDict(TypedDict):
     subpixel_edges: bool
     pose_solver: Literal["planar", "plugin"]
     plugin_compatible: bool
+    temporal: TemporalOptionsDict
 
 class Tracker:
     def __init__(
@@ -161,8 +176,12 @@ class Tracker:
         subpixel_edges: bool = True,
         pose_solver: Literal["planar", "plugin"] = "planar",
         plugin_compatible: bool = False,
+        temporal: Union[bool, TemporalOptionsDict] = False,
     ) -> None: ...
-    def track(self, image: ByteArray, order: Order = "bgr", allow_copy: bool = True) -> list[Detection]: ...
+    def track(
+        self, image: ByteArray, order: Order = "bgr", allow_copy: bool = True, time: Optional[float] = None
+    ) -> list[Detection]: ...
+    def reset_tracks(self) -> None: ...
     def prepare(self, width: int, height: int) -> None: ...
     @property
     def camera(self) -> Optional[Camera]: ...

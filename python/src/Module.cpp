@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "ArrayFrame.h"
@@ -108,6 +109,73 @@ TEnum choiceOf(const char* i_option, const std::string& i_value, const char* i_f
                          "\", not \"" + i_value + "\"");
 }
 
+py::dict temporalDict(const markeye::TemporalOptions& i_options)
+{
+    py::dict temporal;
+    temporal["enabled"] = i_options.enabled;
+    temporal["filter"] = i_options.filter;
+    temporal["min_cutoff_hz"] = i_options.min_cutoff_hz;
+    temporal["rotation_beta"] = i_options.rotation_beta;
+    temporal["translation_beta"] = i_options.translation_beta;
+    temporal["depth_beta"] = i_options.depth_beta;
+    temporal["derivative_cutoff_hz"] = i_options.derivative_cutoff_hz;
+    temporal["max_lost_frames"] = i_options.max_lost_frames;
+    temporal["frame_rate"] = i_options.frame_rate;
+    return temporal;
+}
+
+// The temporal option: a bool (on with the defaults, or off) or a dict of
+// TemporalOptions fields, which turns temporal tracking on unless it says
+// "enabled": False; the fields it leaves out keep their defaults.
+markeye::TemporalOptions temporalFrom(const py::object& i_value)
+{
+    markeye::TemporalOptions temporal;
+    if (py::isinstance<py::bool_>(i_value)) {
+        temporal.enabled = i_value.cast<bool>();
+        return temporal;
+    }
+    if (!py::isinstance<py::dict>(i_value)) {
+        throw markeye::Error("tracker option temporal must be a bool or a dict, not " +
+                             std::string(py::str(i_value.get_type().attr("__name__"))));
+    }
+    temporal.enabled = true;
+    for (const auto& [key, value] : i_value.cast<py::dict>()) {
+        const std::string name = py::str(key);
+        const auto as = [&](auto* o_field) {
+            try {
+                *o_field = value.cast<std::remove_pointer_t<decltype(o_field)>>();
+            } catch (const py::cast_error&) {
+                throw markeye::Error("tracker option temporal." + name + " has the wrong type: " +
+                                     std::string(py::str(value.get_type().attr("__name__"))));
+            }
+        };
+        if (name == "enabled") {
+            as(&temporal.enabled);
+        } else if (name == "filter") {
+            as(&temporal.filter);
+        } else if (name == "min_cutoff_hz") {
+            as(&temporal.min_cutoff_hz);
+        } else if (name == "rotation_beta") {
+            as(&temporal.rotation_beta);
+        } else if (name == "translation_beta") {
+            as(&temporal.translation_beta);
+        } else if (name == "depth_beta") {
+            as(&temporal.depth_beta);
+        } else if (name == "derivative_cutoff_hz") {
+            as(&temporal.derivative_cutoff_hz);
+        } else if (name == "max_lost_frames") {
+            as(&temporal.max_lost_frames);
+        } else if (name == "frame_rate") {
+            as(&temporal.frame_rate);
+        } else {
+            throw markeye::Error("tracker option temporal has no field \"" + name +
+                                 "\" (there are enabled, filter, min_cutoff_hz, rotation_beta, translation_beta, "
+                                 "depth_beta, derivative_cutoff_hz, max_lost_frames, frame_rate)");
+        }
+    }
+    return temporal;
+}
+
 py::dict optionsDict(const markeye::TrackerOptions& i_options)
 {
     py::dict options;
@@ -119,6 +187,7 @@ py::dict optionsDict(const markeye::TrackerOptions& i_options)
     options["subpixel_edges"] = i_options.subpixel_edges;
     options["pose_solver"] = i_options.pose_solver == markeye::PoseSolver::PLANAR ? "planar" : "plugin";
     options["plugin_compatible"] = i_options.plugin_compatible;
+    options["temporal"] = temporalDict(i_options.temporal);
     return options;
 }
 
@@ -192,6 +261,7 @@ py::dict detectionDict(const TFoundMarker& i_found)
     dict["translation"] = py::make_tuple(d.translation[0], d.translation[1], d.translation[2]);
     dict["reprojection_error"] = d.reprojection_error;
     dict["pose_ambiguity"] = d.pose_ambiguity;
+    dict["track_id"] = d.track_id;
     dict["marker_width"] = i_found.marker_width;
     return dict;
 }
@@ -456,6 +526,10 @@ y down, z forward; a marker point p lies at rotation @ p + translation.)doc")
         .def_property_readonly(
             "pose_ambiguity", [](const TFoundMarker& f) { return f.detection.pose_ambiguity; },
             "0 to 1; near 1 the pose's mirror fits about as well. NaN with the plug-in's pose solver.")
+        .def_property_readonly(
+            "track_id", [](const TFoundMarker& f) { return f.detection.track_id; },
+            "With temporal tracking, the number of the marker's track, the same from frame to frame (also across "
+            "a few frames where it is not found); -1 without.")
         .def_readonly("marker_width", &TFoundMarker::marker_width,
                       "The marker width the translation is measured in (the tracker's).")
         .def("as_dict", &detectionDict, "The detection as plain Python values (lists, tuples, floats).")
@@ -476,10 +550,15 @@ and Pattern objects, numbered in that order. The keyword options are the C++
 TrackerOptions: marker_width (the unit of translations), min_confidence,
 min_margin, binarisation ("tile" or "fixed"), threshold (0 to 255, for
 "fixed"), subpixel_edges, pose_solver ("planar" or "plugin") and
-plugin_compatible; plugin_options() gives the scripting plug-in's.)doc")
+plugin_compatible; plugin_options() gives the scripting plug-in's.
+temporal: for the frames of one video, True (temporal tracking with its
+defaults) or a dict of its fields (enabled, filter, min_cutoff_hz,
+rotation_beta, translation_beta, depth_beta, derivative_cutoff_hz,
+max_lost_frames, frame_rate), which turns it on unless "enabled" is False.)doc")
         .def(py::init([](const py::object& camera, const py::object& patterns, double marker_width,
                          double min_confidence, double min_margin, const std::string& binarisation, int threshold,
-                         bool subpixel_edges, const std::string& pose_solver, bool plugin_compatible) {
+                         bool subpixel_edges, const std::string& pose_solver, bool plugin_compatible,
+                         const py::object& temporal) {
                  markeye::TrackerOptions options;
                  options.marker_width = marker_width;
                  options.min_confidence = min_confidence;
@@ -491,6 +570,7 @@ plugin_compatible; plugin_options() gives the scripting plug-in's.)doc")
                  options.pose_solver = choiceOf("pose_solver", pose_solver, "planar", markeye::PoseSolver::PLANAR,
                                                 "plugin", markeye::PoseSolver::PLUGIN);
                  options.plugin_compatible = plugin_compatible;
+                 options.temporal = temporalFrom(temporal);
                  std::optional<markeye::Camera> given;
                  if (!camera.is_none()) {
                      given = cameraFrom(camera);
@@ -501,15 +581,22 @@ plugin_compatible; plugin_options() gives the scripting plug-in's.)doc")
              py::arg("marker_width") = defaults.marker_width, py::arg("min_confidence") = defaults.min_confidence,
              py::arg("min_margin") = defaults.min_margin, py::arg("binarisation") = "tile",
              py::arg("threshold") = defaults.threshold, py::arg("subpixel_edges") = defaults.subpixel_edges,
-             py::arg("pose_solver") = "planar", py::arg("plugin_compatible") = defaults.plugin_compatible)
+             py::arg("pose_solver") = "planar", py::arg("plugin_compatible") = defaults.plugin_compatible,
+             py::arg("temporal") = defaults.temporal.enabled)
         .def("track", &MarkeyePython::PythonTracker::track, py::arg("image"), py::arg("order") = "bgr",
-             py::arg("allow_copy") = true, R"doc(
+             py::arg("allow_copy") = true, py::arg("time") = py::none(), R"doc(
 The markers in ``image``, a uint8 NumPy array: H x W or H x W x 1 (grey),
 H x W x 3 (BGR as OpenCV gives, or RGB with order="rgb") or H x W x 4 (BGRA,
 or RGBA). Rows may lie at any distance (slices, flipped views) and are read
 in place when each pixel's channels are adjacent and pixels a pixel apart;
 other layouts are copied first, or raise Error with allow_copy=False.
+With temporal tracking, ``time`` is when the frame is shown, in seconds
+(None: one period of the frame_rate option after the last frame, the first
+at 0); a time not after the last frame's starts a new sequence.
 Returns a list of Detection, by pattern. Releases the GIL while tracking.)doc")
+        .def("reset_tracks", &MarkeyePython::PythonTracker::resetTracks,
+             "Temporal tracking forgets every marker: the next frame starts a new sequence (after a seek). "
+             "Track numbers go on.")
         .def("prepare", &MarkeyePython::PythonTracker::prepare, py::arg("width"), py::arg("height"),
              "Builds the buffers for frames of this size now, as the first such frame would.")
         .def_property_readonly("camera", &MarkeyePython::PythonTracker::camera,

@@ -34,7 +34,7 @@ markeye::Tracker& PythonTracker::trackerFor(int32_t i_width, int32_t i_height)
 }
 
 std::vector<TFoundMarker> PythonTracker::track(const py::object& i_image, const std::string& i_order,
-                                               bool i_allow_copy)
+                                               bool i_allow_copy, std::optional<double> i_time)
 {
     const ArrayFrame frame(i_image, i_order, "image");
     std::vector<TFoundMarker> found;
@@ -46,7 +46,7 @@ std::vector<TFoundMarker> PythonTracker::track(const py::object& i_image, const 
         const markeye::ImageView view = frame.view(i_allow_copy, &_copy);
         markeye::Tracker& tracker = trackerFor(view.width, view.height);
         const auto start = std::chrono::steady_clock::now();
-        const std::vector<markeye::Detection>& detections = tracker.track(view);
+        const std::vector<markeye::Detection>& detections = i_time ? tracker.track(view, *i_time) : tracker.track(view);
         _elapsed_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         _tracked = true;
         found.reserve(detections.size());
@@ -63,6 +63,12 @@ void PythonTracker::prepare(int32_t i_width, int32_t i_height)
     py::gil_scoped_release unlocked;
     std::lock_guard<std::mutex> lock(_mutex);
     trackerFor(i_width, i_height).prepare(i_width, i_height);
+}
+
+void PythonTracker::resetTracks()
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    _tracker->resetTracks();
 }
 
 std::optional<markeye::Camera> PythonTracker::camera() const

@@ -34,9 +34,13 @@ public:
     PythonTracker(std::optional<markeye::Camera> i_camera, std::vector<markeye::Pattern> i_patterns,
                   const markeye::TrackerOptions& i_options);
 
-    // The markers in i_image (see ArrayFrame for what it may be). Releases
-    // the GIL while the frame is read and tracked.
-    std::vector<TFoundMarker> track(const pybind11::object& i_image, const std::string& i_order, bool i_allow_copy);
+    // The markers in i_image (see ArrayFrame for what it may be), shown at
+    // i_time seconds (empty: as the library's track() without a time).
+    // Releases the GIL while the frame is read and tracked.
+    std::vector<TFoundMarker> track(const pybind11::object& i_image, const std::string& i_order, bool i_allow_copy,
+                                    std::optional<double> i_time);
+    // Temporal tracking forgets every marker (the library's resetTracks()).
+    void resetTracks();
     void prepare(int32_t i_width, int32_t i_height);
 
     // The camera used for the last frame; empty before the first frame when

@@ -108,8 +108,8 @@ void VoARPoseFilter::filter(const VoARDoubleMatrix34& i_pose, double i_dt, VoARD
                 _rotation[i][j] = measured[i][j];
             }
             _translation[i] = measured_translation[i];
-            _rotation_speed[i] = 0.0;
-            _translation_speed[i] = 0.0;
+            _rotation_speed[i] = TSpeed{0.0, 0.0};
+            _translation_speed[i] = TSpeed{0.0, 0.0};
         }
         _primed = true;
         store(o_pose);
@@ -145,10 +145,12 @@ void VoARPoseFilter::filter(const VoARDoubleMatrix34& i_pose, double i_dt, VoARD
         }
     }
     for (int k = 0; k < 3; k++) {
-        // Speeds in marker widths per second.
-        const double moved = (measured_translation[k] - _translation[k]) / _marker_width;
+        const double moved = measured_translation[k] - _translation[k];
+        // Speeds against the marker's apparent size: across, in marker widths
+        // per second; in depth, relative (the distance's share per second).
+        const double relative = k == 2 ? moved / std::fabs(_translation[2]) : moved / _marker_width;
         const double beta = k == 2 ? _parameters.depth_beta : _parameters.translation_beta;
-        _translation[k] += step(moved, beta, i_dt, &_translation_speed[k]) * moved * _marker_width;
+        _translation[k] += step(relative, beta, i_dt, &_translation_speed[k]) * moved;
     }
     store(o_pose);
 }
@@ -159,11 +161,17 @@ double VoARPoseFilter::smoothing(double i_cutoff_hz, double i_dt)
     return omega_dt / (1.0 + omega_dt);
 }
 
-double VoARPoseFilter::step(double i_change, double i_beta, double i_dt, double* io_speed) const
+double VoARPoseFilter::step(double i_change, double i_beta, double i_dt, TSpeed* io_speed) const
 {
     const double speed = i_change / i_dt;
-    *io_speed += smoothing(_parameters.derivative_cutoff_hz, i_dt) * (speed - *io_speed);
-    return smoothing(_parameters.min_cutoff_hz + i_beta * std::fabs(*io_speed), i_dt);
+    const double share = smoothing(_parameters.derivative_cutoff_hz, i_dt);
+    io_speed->filtered += share * (speed - io_speed->filtered);
+    // The low-passed speed lags the motion, and passes through 0 some frames
+    // after the marker turns back, when it is moving again: its size, held
+    // and let decay at the speeds' own rate, keeps the filter open through
+    // that frame instead of letting the pose fall behind by a frame's motion.
+    io_speed->envelope = std::fmax(std::fabs(io_speed->filtered), (1.0 - share) * io_speed->envelope);
+    return smoothing(_parameters.min_cutoff_hz + i_beta * io_speed->envelope, i_dt);
 }
 
 void VoARPoseFilter::store(VoARDoubleMatrix34* o_pose) const

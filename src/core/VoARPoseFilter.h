@@ -28,9 +28,12 @@ public:
         // Added to the cutoff (Hz) per marker width per second of the speed
         // of the translation's x or y component (across the image)...
         double translation_beta;
-        // ...and of its z component (the distance), which is far noisier: a
-        // square's size tells its distance less surely than its place tells
-        // where it is across.
+        // ...and per unit of the relative speed (1/s) of its z component, the
+        // distance: far noisier (a square's size tells its distance less
+        // surely than its place tells where it is across), and measured
+        // relative to the distance so that its noise, like that across in
+        // marker widths, is against the marker's apparent size and grows
+        // alike with the distance.
         double depth_beta;
         // Cutoff frequency (Hz) of the low-pass on the speeds themselves.
         double derivative_cutoff_hz;
@@ -48,12 +51,20 @@ public:
     void filter(const VoARDoubleMatrix34& i_pose, double i_dt, VoARDoubleMatrix34* o_pose);
 
 private:
+    // One component's speed (its unit per second): low-passed, and the
+    // envelope of its size that the cutoff goes by.
+    struct TSpeed
+    {
+        double filtered;
+        double envelope;
+    };
+
     // The share of the way from the smoothed value to the measured one that
     // a low-pass of cutoff i_cutoff_hz moves in i_dt seconds.
     static double smoothing(double i_cutoff_hz, double i_dt);
-    // One component: its speed estimate io_speed updated from i_change over
-    // i_dt (in its unit per second), then the share of i_change to take.
-    double step(double i_change, double i_beta, double i_dt, double* io_speed) const;
+    // One component: its speed io_speed updated from i_change over i_dt,
+    // then the share of i_change to take.
+    double step(double i_change, double i_beta, double i_dt, TSpeed* io_speed) const;
     void store(VoARDoubleMatrix34* o_pose) const;
 
     TParameters _parameters;
@@ -61,8 +72,8 @@ private:
     bool _primed;
     double _rotation[3][3];
     double _translation[3];
-    double _rotation_speed[3];
-    double _translation_speed[3];
+    TSpeed _rotation_speed[3];
+    TSpeed _translation_speed[3];
 };
 
 }  // namespace VoTrack

@@ -30,6 +30,16 @@ markeye::TrackerOptions optionsFrom(const val& i_options)
     options.pose_solver = i_options["poseSolver"].as<std::string>() == "plugin" ? markeye::PoseSolver::PLUGIN
                                                                                 : markeye::PoseSolver::PLANAR;
     options.plugin_compatible = i_options["pluginCompatible"].as<bool>();
+    const val temporal = i_options["temporal"];
+    options.temporal.enabled = temporal["enabled"].as<bool>();
+    options.temporal.filter = temporal["filter"].as<bool>();
+    options.temporal.min_cutoff_hz = temporal["minCutoffHz"].as<double>();
+    options.temporal.rotation_beta = temporal["rotationBeta"].as<double>();
+    options.temporal.translation_beta = temporal["translationBeta"].as<double>();
+    options.temporal.depth_beta = temporal["depthBeta"].as<double>();
+    options.temporal.derivative_cutoff_hz = temporal["derivativeCutoffHz"].as<double>();
+    options.temporal.max_lost_frames = temporal["maxLostFrames"].as<int>();
+    options.temporal.frame_rate = temporal["frameRate"].as<double>();
     return options;
 }
 
@@ -44,6 +54,17 @@ val optionsValue(const markeye::TrackerOptions& i_options)
     options.set("subpixelEdges", i_options.subpixel_edges);
     options.set("poseSolver", std::string(i_options.pose_solver == markeye::PoseSolver::PLUGIN ? "plugin" : "planar"));
     options.set("pluginCompatible", i_options.plugin_compatible);
+    val temporal = val::object();
+    temporal.set("enabled", i_options.temporal.enabled);
+    temporal.set("filter", i_options.temporal.filter);
+    temporal.set("minCutoffHz", i_options.temporal.min_cutoff_hz);
+    temporal.set("rotationBeta", i_options.temporal.rotation_beta);
+    temporal.set("translationBeta", i_options.temporal.translation_beta);
+    temporal.set("depthBeta", i_options.temporal.depth_beta);
+    temporal.set("derivativeCutoffHz", i_options.temporal.derivative_cutoff_hz);
+    temporal.set("maxLostFrames", i_options.temporal.max_lost_frames);
+    temporal.set("frameRate", i_options.temporal.frame_rate);
+    options.set("temporal", temporal);
     return options;
 }
 
@@ -125,6 +146,7 @@ EMSCRIPTEN_BINDINGS(markeye)
         .function("build", &WebTracker::build)
         .function("frameBuffer", &WebTracker::frameBuffer)
         .function("track", &WebTracker::track)
+        .function("resetTracks", &WebTracker::resetTracks)
         .function("prepare", &WebTracker::prepare)
         .function("results", &WebTracker::results)
         .function("bestConfidences", &WebTracker::bestConfidences)

@@ -1,6 +1,7 @@
 #include "WebTracker.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
@@ -104,8 +105,9 @@ bool WebTracker::setCameraBytes(const std::string& i_bytes)
 bool WebTracker::setCameraIntrinsics(int32_t i_width, int32_t i_height, double i_fx, double i_fy, double i_cx,
                                      double i_cy)
 {
-    return attempt(
-        [&] { _camera = markeye::Camera::fromIntrinsics(i_width, i_height, i_fx, i_fy, i_cx, i_cy, "camera"); });
+    return attempt([&] {
+        _camera = markeye::Camera::fromIntrinsics(i_width, i_height, i_fx, i_fy, i_cx, i_cy, "from the options");
+    });
 }
 
 bool WebTracker::build()
@@ -138,7 +140,7 @@ markeye::Tracker& WebTracker::trackerFor(int32_t i_width, int32_t i_height)
     return *_tracker;
 }
 
-int32_t WebTracker::track(int32_t i_width, int32_t i_height)
+int32_t WebTracker::track(int32_t i_width, int32_t i_height, double i_time)
 {
     _results.clear();
     const bool tracked = attempt([&] {
@@ -151,7 +153,9 @@ int32_t WebTracker::track(int32_t i_width, int32_t i_height)
         }
         const markeye::ImageView view{_frame.data(), i_width, i_height, 4 * static_cast<std::ptrdiff_t>(i_width),
                                       markeye::PixelFormat::RGBA};
-        const std::vector<markeye::Detection>& detections = trackerFor(i_width, i_height).track(view);
+        markeye::Tracker& tracker = trackerFor(i_width, i_height);
+        const std::vector<markeye::Detection>& detections =
+            std::isnan(i_time) ? tracker.track(view) : tracker.track(view, i_time);
         _tracked = true;
         for (const markeye::Detection& d : detections) {
             _results.push_back(d.pattern);
@@ -166,9 +170,20 @@ int32_t WebTracker::track(int32_t i_width, int32_t i_height)
             _results.insert(_results.end(), d.translation.begin(), d.translation.end());
             _results.push_back(d.reprojection_error);
             _results.push_back(d.pose_ambiguity);
+            _results.push_back(static_cast<double>(d.track_id));
         }
     });
     return tracked ? static_cast<int32_t>(_results.size() / DETECTION_VALUES) : -1;
+}
+
+bool WebTracker::resetTracks()
+{
+    return attempt([&] {
+        if (!_tracker) {
+            throw markeye::Error("tracker: not built");
+        }
+        _tracker->resetTracks();
+    });
 }
 
 bool WebTracker::prepare(int32_t i_width, int32_t i_height)

@@ -21,8 +21,9 @@ class WebTracker
 public:
     // Numbers per detection in results(), in this order: pattern,
     // confidence, direction, corners (x0, y0 .. x3, y3), rotation row by
-    // row (9), translation (3), reprojection error, pose ambiguity.
-    static constexpr int32_t DETECTION_VALUES = 25;
+    // row (9), translation (3), reprojection error, pose ambiguity, track
+    // number (-1 without temporal tracking; exact as a double below 2^53).
+    static constexpr int32_t DETECTION_VALUES = 26;
 
     WebTracker() = default;
 
@@ -50,9 +51,12 @@ public:
     // Address of a buffer for one RGBA frame of this size, packed rows. Made
     // anew only when the size changes.
     uintptr_t frameBuffer(int32_t i_width, int32_t i_height);
-    // Tracks the frame in frameBuffer(i_width, i_height): the count of
+    // Tracks the frame in frameBuffer(i_width, i_height), shown at i_time
+    // seconds (NaN: as the library's track() without a time): the count of
     // detections in results(), or -1 on a refusal.
-    int32_t track(int32_t i_width, int32_t i_height);
+    int32_t track(int32_t i_width, int32_t i_height, double i_time);
+    // Temporal tracking forgets every marker (the library's resetTracks()).
+    bool resetTracks();
     // Builds the buffers for frames of this size now, as track() would.
     bool prepare(int32_t i_width, int32_t i_height);
     // Address of the last frame's detections, DETECTION_VALUES doubles each.

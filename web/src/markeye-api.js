@@ -3,7 +3,7 @@
 // built module). See docs/web.md for the API and its conventions.
 
 // Numbers in the module's record of one detection (WebTracker.h).
-const DETECTION_VALUES = 25;
+const DETECTION_VALUES = 26;
 const TRACKER_KEYS = new Set(['camera', 'patterns']);
 const OPTION_TYPES = {
   markerWidth: 'number',
@@ -14,6 +14,19 @@ const OPTION_TYPES = {
   subpixelEdges: 'boolean',
   poseSolver: ['planar', 'plugin'],
   pluginCompatible: 'boolean',
+  temporal: 'temporal',
+};
+// The fields of the temporal option, as TemporalOptions in C++.
+const TEMPORAL_TYPES = {
+  enabled: 'boolean',
+  filter: 'boolean',
+  minCutoffHz: 'number',
+  rotationBeta: 'number',
+  translationBeta: 'number',
+  depthBeta: 'number',
+  derivativeCutoffHz: 'number',
+  maxLostFrames: 'integer',
+  frameRate: 'number',
 };
 
 /** Every refusal of the library (a bad camera file, pattern, option or
@@ -74,6 +87,33 @@ async function instantiate(options) {
   return Promise.race([ready, failure]);
 }
 
+function checkValue(name, type, value) {
+  const good = Array.isArray(type) ? type.includes(value) :
+    type === 'integer' ? Number.isInteger(value) : typeof value === type;
+  if (!good) {
+    const wanted = Array.isArray(type) ? type.map((t) => `"${t}"`).join(' or ') : `a ${type}`;
+    throw new TypeError(`markeye: tracker option ${name} must be ${wanted}, not ${JSON.stringify(value)}`);
+  }
+}
+
+// temporal: true or false, or an object of TEMPORAL_TYPES' fields.
+function checkTemporal(value) {
+  if (typeof value === 'boolean') {
+    return;
+  }
+  if (!value || typeof value !== 'object' || Array.isArray(value)) {
+    throw new TypeError(`markeye: tracker option temporal must be a boolean or an object, not ${JSON.stringify(value)}`);
+  }
+  for (const [key, field] of Object.entries(value)) {
+    const type = TEMPORAL_TYPES[key];
+    if (type === undefined) {
+      throw new TypeError(`markeye: unknown field "${key}" of tracker option temporal (there are ` +
+          `${Object.keys(TEMPORAL_TYPES).join(', ')})`);
+    }
+    checkValue(`temporal.${key}`, type, field);
+  }
+}
+
 function checkOptions(options) {
   for (const [key, value] of Object.entries(options)) {
     const type = OPTION_TYPES[key];
@@ -81,13 +121,22 @@ function checkOptions(options) {
       throw new TypeError(`markeye: unknown tracker option "${key}" (there are camera, patterns, ` +
           `${Object.keys(OPTION_TYPES).join(', ')})`);
     }
-    const good = Array.isArray(type) ? type.includes(value) :
-      type === 'integer' ? Number.isInteger(value) : typeof value === type;
-    if (!good) {
-      const wanted = Array.isArray(type) ? type.map((t) => `"${t}"`).join(' or ') : `a ${type}`;
-      throw new TypeError(`markeye: tracker option ${key} must be ${wanted}, not ${JSON.stringify(value)}`);
+    if (type === 'temporal') {
+      checkTemporal(value);
+    } else {
+      checkValue(key, type, value);
     }
   }
+}
+
+// The temporal option in full: a boolean turns it on or off with the
+// defaults; an object turns it on unless it says enabled: false, its other
+// fields keeping their defaults.
+function temporalOf(value, defaults) {
+  if (value === undefined) {
+    return defaults;
+  }
+  return typeof value === 'boolean' ? { ...defaults, enabled: value } : { ...defaults, enabled: true, ...value };
 }
 
 // Pixels of an ImageData or { data, width, height } (RGBA bytes, packed rows).
@@ -141,7 +190,9 @@ function makeApi(wasm) {
   if (wasm.DETECTION_VALUES !== DETECTION_VALUES) {
     throw new Error('markeye: markeye.mjs and markeye.wasm are of different builds');
   }
-  const defaults = Object.freeze(wasm.defaultOptions());
+  const defaults = wasm.defaultOptions();
+  Object.freeze(defaults.temporal);
+  Object.freeze(defaults);
   const builtinPatternNames = Object.freeze(wasm.builtinNames());
 
   function check(native, succeeded) {
@@ -230,7 +281,7 @@ function makeApi(wasm) {
         } else {
           settings.patterns.forEach((item, index) => addPattern(native, item, index));
         }
-        native.setOptions({ ...defaults, ...options });
+        native.setOptions({ ...defaults, ...options, temporal: temporalOf(options.temporal, defaults.temporal) });
         check(native, native.build());
       } catch (error) {
         native.delete();
@@ -247,9 +298,14 @@ function makeApi(wasm) {
       return this.#native;
     }
 
-    /** The markers in an ImageData or { data, width, height } frame. */
-    track(image) {
+    /** The markers in an ImageData or { data, width, height } frame, shown
+     * at time seconds (with temporal tracking; by default one period of
+     * temporal.frameRate after the last frame, the first at 0). */
+    track(image, time) {
       const native = this.#alive();
+      if (time !== undefined && !Number.isFinite(time)) {
+        throw new TypeError(`markeye: track's time must be a finite number of seconds, not ${JSON.stringify(time)}`);
+      }
       const { data, width, height } = pixelsOf(image, 'frame');
       if (width !== this.#width || height !== this.#height) {
         this.#buffer = native.frameBuffer(width, height);
@@ -257,7 +313,7 @@ function makeApi(wasm) {
         this.#height = height;
       }
       wasm.HEAPU8.set(data, this.#buffer);
-      const count = native.track(width, height);
+      const count = native.track(width, height, time ?? NaN);
       check(native, count >= 0);
       const values = new Float64Array(wasm.HEAPU8.buffer, native.results(), count * DETECTION_VALUES);
       const found = [];
@@ -275,9 +331,17 @@ function makeApi(wasm) {
           modelView: modelViewOf(values, at),
           reprojectionError: values[at + 23],
           poseAmbiguity: values[at + 24],
+          trackId: values[at + 25],
         });
       }
       return found;
+    }
+
+    /** Temporal tracking forgets every marker: the next frame starts a new
+     * sequence (after a seek, or a cut). Track numbers go on. */
+    resetTracks() {
+      const native = this.#alive();
+      check(native, native.resetTracks());
     }
 
     /** Builds the buffers for frames of this size now, as the first such
