@@ -80,10 +80,9 @@ VoARFrameAnalysis::VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_
     _square_detector->reserve(i_search.square_capacity);
     _square_detector->setAreaLimits(i_search.area_min, i_search.area_max);
     _dark = std::make_unique<uint8_t[]>(static_cast<std::size_t>(_width) * static_cast<std::size_t>(_height));
+    // Its records are made as the first busy frames need them, without
+    // allocating.
     _square_stack = std::make_unique<VoARSquareStack>(i_search.square_capacity);
-    // Creates every square record now instead of at the first busy frame.
-    _square_stack->reserve(i_search.square_capacity - 1);
-    _square_stack->clear();
     if (i_search.open_crowded_frames) {
         _opening = std::make_unique<VoARDarkMaskOpening>(_width, _height);
     }

@@ -46,11 +46,11 @@ public:
         TILE_THRESHOLD,
     };
 
-    // i_param is read here only: its screen size is the frame size, its
-    // distortion gives the ideal map. i_raster_format is the buffer-format
-    // code of the frames (VoARException for one the binarisation cannot
-    // read, or a frame too large to address). i_search bounds the square
-    // search (the defaults are the plug-in's).
+    // i_param's screen size is the frame size; its distortion is borrowed
+    // for the analysis's life (ideal map, refined corners). i_raster_format
+    // is the buffer-format code of the frames (VoARException for one the
+    // binarisation cannot read, or a frame too large to address). i_search
+    // bounds the square search (the defaults are the plug-in's).
     VoARFrameAnalysis(const VoARParam* i_param, int32_t i_raster_format,
                       const TVoARSquareSearch& i_search = TVoARSquareSearch(),
                       TBinarisation i_binarisation = TBinarisation::FIXED_THRESHOLD);

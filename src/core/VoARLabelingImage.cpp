@@ -33,13 +33,20 @@ VoARLabelingImage::VoARLabelingImage(int32_t i_width, int32_t i_height)
       // labeling is attached: the contour walk relies on it to stay inside.
       _buffer(new int32_t[pixelCount(i_width, i_height)]()),
       _buffer_reader(std::make_unique<VoARBufferReader>(_buffer.get(), IVoARBufferReader::BUFFERFORMAT_INT1D)),
-      _label_stack(std::make_unique<VoARLabelingLabelStack>(MAX_LABELS)),
-      _index_table(std::make_unique<VoArray<int>>(MAX_LABELS)),
+      _label_stack(
+          std::make_unique<VoARLabelingLabelStack>(std::min(rawLabelLimit(i_width, i_height) + 1, MAX_LABELS))),
+      _index_table(std::make_unique<VoArray<int>>(rawLabelLimit(i_width, i_height))),
       _is_index_table_enabled(false)
 {
 }
 
 VoARLabelingImage::~VoARLabelingImage() = default;
+
+int32_t VoARLabelingImage::rawLabelLimit(int32_t i_width, int32_t i_height)
+{
+    const int64_t blocks = int64_t{std::max(i_width - 1, 0) / 2} * (std::max(i_height - 1, 0) / 2);
+    return static_cast<int32_t>(std::min<int64_t>(blocks, MAX_LABELS));
+}
 
 IVoARBufferReader* VoARLabelingImage::getBufferReader() const
 {
@@ -74,7 +81,7 @@ int32_t VoARLabelingImage::getTopRowLeftX(const VoARLabelingLabel& i_label) cons
     const int32_t first = std::max(i_label.left, 0);
     const int32_t last = std::min(i_label.right, _size.w - 1);
     for (int32_t x = first; x <= last; x++) {
-        // Raw numbers never exceed MAX_LABELS, the index table's length.
+        // Raw numbers never exceed rawLabelLimit, the index table's length.
         const int32_t raw = row[x];
         if (raw > 0 && index[raw - 1] == i_label.id) {
             return x;

@@ -15,10 +15,20 @@ namespace VoTrack {
 class VoARLabelingImage : public VoARRasterSize<IVoARLabelingImage>
 {
 public:
-    // Room for this many region records and raw label numbers per frame.
+    // Most region records and raw label numbers a frame may have.
     static constexpr int32_t MAX_LABELS = 32768;
 
+    // Most raw labels a labeling of a w x h frame can make: each new raw
+    // label is a dark interior pixel whose left, up-left, up and up-right
+    // neighbours are bright, so the 2 x 2 blocks ending at them are disjoint
+    // within the first w - 1 columns and h - 1 rows. Capped at MAX_LABELS;
+    // the tables are sized by it, so small frames do not pay for the cap.
+    static int32_t rawLabelLimit(int32_t i_width, int32_t i_height);
+
     // Throws VoARException for a negative size or one too large to address.
+    // The index table holds rawLabelLimit entries; the label stack takes one
+    // more record, up to MAX_LABELS, so that a frame throws for too many
+    // regions exactly when it has MAX_LABELS or more.
     VoARLabelingImage(int32_t i_width, int32_t i_height);
     ~VoARLabelingImage() override;
 

@@ -6,6 +6,7 @@
 
 #include "VoARAssert.h"
 #include "VoARException.h"
+#include "VoARLabelingImage.h"
 
 namespace VoTrack {
 
@@ -116,7 +117,7 @@ int32_t findRuns(const uint8_t* i_row, int32_t i_width, TRun* o_runs)
 
 }  // namespace
 
-VoARLabeling_Kestrel::VoARLabeling_Kestrel() : _out_image(nullptr), _all_written(true) {}
+VoARLabeling_Kestrel::VoARLabeling_Kestrel() : _work_count(0), _out_image(nullptr), _all_written(true) {}
 
 VoARLabeling_Kestrel::~VoARLabeling_Kestrel() = default;
 
@@ -126,6 +127,11 @@ void VoARLabeling_Kestrel::attachLabelImage(IVoARLabelingImage* i_label_image)
     const int32_t width = i_label_image->getWidth();
     const int32_t height = i_label_image->getHeight();
     _all_written = true;
+    const int32_t work_count = VoARLabelingImage::rawLabelLimit(width, height);
+    if (work_count != _work_count) {
+        _work_table.reset(new WorkRecord[static_cast<std::size_t>(work_count)]);
+        _work_count = work_count;
+    }
     // A row of w pixels holds at most w / 2 runs of interior pixels.
     _runs_above.resize(static_cast<std::size_t>(std::max(width, 0) / 2 + 1));
     _runs_here.resize(_runs_above.size());
@@ -188,27 +194,21 @@ void VoARLabeling_Kestrel::finishLabeling(int32_t i_raw_count, int32_t i_width, 
     fillLabels(i_raw_count, label_count, i_width, i_height);
 }
 
-void VoARLabeling_Kestrel::reserveWorkRecords()
+VoARLabeling_Kestrel::WorkRecord& VoARLabeling_Kestrel::newWorkRecord(int32_t i_index)
 {
-    _work_table.resize(static_cast<std::size_t>(MAX_RAW_LABELS));
-}
-
-VoARLabeling_Kestrel::WorkRecord* VoARLabeling_Kestrel::reserveWorkRecord(int32_t i_index)
-{
-    if (i_index >= static_cast<int32_t>(_work_table.size())) {
-        if (i_index >= MAX_RAW_LABELS) {
-            throw VoARException();
-        }
-        _work_table.resize(static_cast<std::size_t>(std::min(i_index + WORK_BATCH_SIZE, MAX_RAW_LABELS)));
+    // The table holds min(rawLabelLimit, MAX_RAW_LABELS) records: a frame
+    // reaches its end only when it exceeds MAX_RAW_LABELS.
+    if (i_index >= _work_count) {
+        throw VoARException();
     }
-    return _work_table.data();
+    return _work_table[static_cast<std::size_t>(i_index)];
 }
 
 int32_t VoARLabeling_Kestrel::scanRows(const int32_t* i_input, int32_t i_width, int32_t i_height)
 {
     int32_t* out = static_cast<int32_t*>(_out_image->getBufferReader()->getBuffer());
     int* index = _out_image->getIndexArray()->items.get();
-    WorkRecord* work = _work_table.data();
+    WorkRecord* work = _work_table.get();
     int32_t raw_count = 0;
     for (int32_t y = 1; y < i_height - 1; y++) {
         const std::ptrdiff_t row_start = static_cast<std::ptrdiff_t>(y) * i_width;
@@ -248,10 +248,9 @@ int32_t VoARLabeling_Kestrel::scanRows(const int32_t* i_input, int32_t i_width, 
                 r = l;
                 work[r - 1].max_x = std::max(work[r - 1].max_x, x);
             } else {
-                work = reserveWorkRecord(raw_count);
+                newWorkRecord(raw_count) = WorkRecord{0, 0, 0, x, x, y, y};
                 r = ++raw_count;
                 index[r - 1] = r;
-                work[r - 1] = WorkRecord{0, 0, 0, x, x, y, y};
             }
             WorkRecord& record = work[r - 1];
             record.count++;
@@ -315,11 +314,10 @@ int32_t VoARLabeling_Kestrel::labelRun(TRun* io_run, const TRun* i_above, int32_
         record.max_y = i_y;
     } else {
         // The run's first pixel has no dark pixel above it.
-        WorkRecord* work = reserveWorkRecord(raw_count);
+        newWorkRecord(raw_count) = WorkRecord{
+            length, sum_x, static_cast<int64_t>(i_y) * length, io_run->first, io_run->last, i_y, i_y};
         r = ++raw_count;
         io_index[r - 1] = r;
-        work[r - 1] = WorkRecord{length, sum_x, static_cast<int64_t>(i_y) * length, io_run->first, io_run->last,
-                                 i_y, i_y};
     }
     for (int32_t i = i_touching; i < i_above_count && i_above[i].first <= io_run->last + 1; i++) {
         r = joinRoots(io_index, r, i_above[i].raw);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "IVoARLabeling.h"
@@ -19,8 +20,6 @@ class VoARLabeling_Kestrel : public IVoARLabeling
 public:
     // Most raw labels one frame may create.
     static constexpr int32_t MAX_RAW_LABELS = 32768;
-    // Work records are created this many at a time and then reused.
-    static constexpr int32_t WORK_BATCH_SIZE = 256;
 
     VoARLabeling_Kestrel();
     ~VoARLabeling_Kestrel() override;
@@ -29,7 +28,9 @@ public:
     VoARLabeling_Kestrel& operator=(const VoARLabeling_Kestrel&) = delete;
 
     // Writes 0 into the image's outermost rows and columns, which no
-    // labeling writes again.
+    // labeling writes again, and makes the work records for the most raw
+    // labels a frame of its size can have (VoARLabelingImage::rawLabelLimit,
+    // which the image's index table must hold): no labeling allocates.
     void attachLabelImage(IVoARLabelingImage* i_label_image) override;
     IVoARLabelingImage* getAttachedLabelImage() const override;
     // Labels i_raster (ints, 0 dark, anything else bright) into the attached
@@ -45,15 +46,14 @@ public:
     // written by anything else.
     void labelingDark(const uint8_t* i_dark);
 
-    // Creates all MAX_RAW_LABELS work records now, so that no frame
-    // allocates.
-    void reserveWorkRecords();
-    // Number of work records created so far.
-    int32_t getWorkRecordCount() const { return static_cast<int32_t>(_work_table.size()); }
+    // Number of work records, one per raw label the attached image's frame
+    // can have.
+    int32_t getWorkRecordCount() const { return _work_count; }
 
 private:
-    // Accumulator of one raw label. The sums are 64-bit: a region of a large
-    // frame can sum beyond 32 bits.
+    // Accumulator of one raw label, written whole when the label is made,
+    // so the table is never cleared. The sums are 64-bit: a region of a
+    // large frame can sum beyond 32 bits.
     struct WorkRecord
     {
         int32_t count;
@@ -79,9 +79,9 @@ private:
     void beginLabeling(const TVoARIntSize* i_size);
     // Steps 2 and 3: numbers the regions and fills their records.
     void finishLabeling(int32_t i_raw_count, int32_t i_width, int32_t i_height);
-    // Makes sure record i_index exists, creating a batch if needed; returns
-    // the records' base, which moves when the table grows.
-    WorkRecord* reserveWorkRecord(int32_t i_index);
+    // Record i_index for a new raw label; throws VoARException when the
+    // frame has used every record.
+    WorkRecord& newWorkRecord(int32_t i_index);
     // Step 1: labels every interior pixel with a raw label; returns the
     // number of raw labels.
     int32_t scanRows(const int32_t* i_input, int32_t i_width, int32_t i_height);
@@ -101,7 +101,9 @@ private:
     // Step 3: fills the first i_label_count records from the work records.
     void fillLabels(int32_t i_raw_count, int32_t i_label_count, int32_t i_width, int32_t i_height) const;
 
-    std::vector<WorkRecord> _work_table;
+    // Left uninitialised: a record is read only after newWorkRecord wrote it.
+    std::unique_ptr<WorkRecord[]> _work_table;
+    int32_t _work_count;
     IVoARLabelingImage* _out_image;
     // Runs of the row above and of the current row, room for a row's most.
     std::vector<TRun> _runs_above;

@@ -118,10 +118,6 @@ void VoARSquareDetector::searchSquares(VoARSquareStack* o_square_stack)
 
 void VoARSquareDetector::reserve(int32_t i_square_capacity)
 {
-    _labeling->reserveWorkRecords();
-    VoARLabelingLabelStack* labels = _label_image->getLabelStack();
-    labels->reserve(labels->getCapacity() - 1);
-    labels->clear();
     _accepted->reset(i_square_capacity);
 }
 

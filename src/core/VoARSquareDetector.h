@@ -31,7 +31,8 @@ public:
     static constexpr int32_t AREA_MAX = TVoARSquareSearch::DEFAULT_AREA_MAX;
     static constexpr int32_t AREA_MIN = TVoARSquareSearch::DEFAULT_AREA_MIN;
 
-    // i_dist_factor is read only to build the ideal map; i_size is the frame
+    // i_dist_factor is borrowed for the detector's life (the ideal map
+    // converts pixels with it as outlines reach them); i_size is the frame
     // size (positive). Throws VoARException for a frame too large to address.
     VoARSquareDetector(const IVoARCameraDistortionFactor* i_dist_factor, const TVoARIntSize* i_size);
     ~VoARSquareDetector() override;
@@ -48,10 +49,10 @@ public:
     // non-zero for dark; see VoARLabeling_Kestrel::labelingDark): the same
     // squares as detectSquares on the matching binary raster.
     void detectSquaresInDarkMask(const uint8_t* i_dark, VoARSquareStack* o_square_stack);
-    // Grows every per-frame buffer to its largest now, for stacks of up to
-    // i_square_capacity squares, so that no later detection allocates: the
-    // label records and labeling work records for the most regions a frame
-    // may have, and the accepted-label list.
+    // Grows the accepted-label list to its largest now, for stacks of up to
+    // i_square_capacity squares, so that no later detection allocates (the
+    // label records and the labeling's work records are made with the
+    // detector, for the most its frame size can have).
     void reserve(int32_t i_square_capacity);
     // The least and most pixels of a region that may be a marker's border,
     // inclusive; AREA_MIN and AREA_MAX until set.

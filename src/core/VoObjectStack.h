@@ -1,34 +1,26 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "VoARException.h"
 #include "VoArray.h"
 
 namespace VoTrack {
 
-// Stack of element objects that are created on first use, in batches of up to
-// BATCH_SIZE, and then reused: clear and pop only lower the length, and a
-// later push hands out the same object with whatever content it had. Once a
-// stack has held n elements it never allocates again for n or fewer.
+// Stack of element objects held in one block, with room for the capacity
+// made at construction: the elements are created on first use and then
+// reused, so clear and pop only lower the length, and a later push hands out
+// the same object with whatever content it had. No call after the
+// constructor allocates; memory for elements never used is never touched.
 template <class T>
 class VoObjectStack
 {
 public:
-    static constexpr int32_t BATCH_SIZE = 64;
-
-    explicit VoObjectStack(int32_t i_capacity)
-        : _items(std::make_unique<VoArray<T*>>(i_capacity)), _length(0), _allocated_size(0)
+    explicit VoObjectStack(int32_t i_capacity) : _items(std::make_unique<VoArray<T*>>(i_capacity)), _length(0)
     {
-    }
-
-    ~VoObjectStack()
-    {
-        for (int32_t i = 0; i < _allocated_size; i++) {
-            delete _items->items[i];
-        }
+        _elements.reserve(static_cast<std::size_t>(i_capacity));
     }
 
     VoObjectStack(const VoObjectStack&) = delete;
@@ -37,12 +29,10 @@ public:
     // Puts the next element on the stack and returns it; throws when full.
     T* pushNew()
     {
-        if (_length >= _allocated_size) {
-            if (_length >= getCapacity()) {
-                throw VoARException();
-            }
-            createElementsUpTo(std::min(_length + BATCH_SIZE, getCapacity()));
+        if (_length >= getCapacity()) {
+            throw VoARException();
         }
+        createElementsUpTo(_length + 1);
         return _items->items[_length++];
     }
 
@@ -52,15 +42,10 @@ public:
     // array).
     void reserve(int32_t i_length)
     {
-        if (i_length < 0) {
+        if (i_length < 0 || i_length >= getCapacity()) {
             throw VoARException();
         }
-        if (_allocated_size <= i_length) {
-            if (i_length >= getCapacity()) {
-                throw VoARException();
-            }
-            createElementsUpTo(std::min(i_length + BATCH_SIZE, getCapacity()));
-        }
+        createElementsUpTo(i_length);
         _length = i_length;
     }
 
@@ -77,24 +62,28 @@ public:
 
     int32_t getLength() const { return _length; }
     int32_t getCapacity() const { return _items->length; }
+    // Number of elements created so far.
+    int32_t getCreatedCount() const { return static_cast<int32_t>(_elements.size()); }
     // Elements 0 to getLength() - 1 are on the stack.
     T* const* getArray() const { return _items->items.get(); }
 
 private:
-    // Creates the elements of slots _allocated_size up to i_end (exclusive).
-    // Counting each one as it is made keeps every created object owned even
-    // if a later allocation fails.
+    // Creates the elements of slots getCreatedCount() up to i_end
+    // (exclusive), at most the capacity: the block was reserved for that
+    // many, so the elements never move.
     void createElementsUpTo(int32_t i_end)
     {
-        while (_allocated_size < i_end) {
-            _items->items[_allocated_size] = new T();
-            _allocated_size++;
+        for (int32_t i = getCreatedCount(); i < i_end; i++) {
+            _elements.emplace_back();
+            _items->items[i] = &_elements.back();
         }
     }
 
+    std::vector<T> _elements;
+    // Slot i points at element i; kept so that users index the stack as an
+    // array of records.
     std::unique_ptr<VoArray<T*>> _items;
     int32_t _length;
-    int32_t _allocated_size;
 };
 
 }  // namespace VoTrack

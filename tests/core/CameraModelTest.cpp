@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -159,7 +160,7 @@ class VoARObserv2IdealMapTest : public VoARCameraDistortionFactorTest,
 TEST_P(VoARObserv2IdealMapTest, BatchesEqualDirectConversionOnEveryPixel)
 {
     const TVoARIntSize size = GetParam();
-    const VoARObserv2IdealMap map(&_distortion, &size);
+    VoARObserv2IdealMap map(&_distortion, &size);
     std::vector<int32_t> x(10, size.w - 1);
     std::vector<int32_t> y(10, size.h - 1);
     for (int32_t i = 0; i < size.w * size.h; i++) {
@@ -182,6 +183,34 @@ TEST_P(VoARObserv2IdealMapTest, BatchesEqualDirectConversionOnEveryPixel)
     EXPECT_EQ(direct_y[count], -1.0);
 }
 
+// Pixels are converted at their first lookup: seeded random points, many
+// repeated and in any order, over several batches, must still give the
+// single-point conversion exactly, whether converted now or earlier.
+TEST_P(VoARObserv2IdealMapTest, RepeatedLookupsInAnyOrderEqualDirectConversion)
+{
+    const TVoARIntSize size = GetParam();
+    VoARObserv2IdealMap map(&_distortion, &size);
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<int32_t> column(0, size.w - 1);
+    std::uniform_int_distribution<int32_t> row(0, size.h - 1);
+    for (int batch = 0; batch < 4; batch++) {
+        const int32_t count = size.w * size.h;
+        std::vector<int32_t> x(static_cast<std::size_t>(count));
+        std::vector<int32_t> y(x.size());
+        for (std::size_t i = 0; i < x.size(); i++) {
+            x[i] = column(random);
+            y[i] = row(random);
+        }
+        std::vector<double> map_x(x.size()), map_y(x.size());
+        map.observ2IdealBatch(x.data(), y.data(), 0, count, map_x.data(), map_y.data());
+        for (std::size_t i = 0; i < x.size(); i++) {
+            const TVoARDoublePoint_t expected = toIdeal(x[i], y[i]);
+            ASSERT_EQ(map_x[i], expected.x) << "batch " << batch << ", point " << i;
+            ASSERT_EQ(map_y[i], expected.y) << "batch " << batch << ", point " << i;
+        }
+    }
+}
+
 // Height first: 4 x 3 (entry 5 is pixel (1, 1)), 3 x 4 and 320 x 240.
 INSTANTIATE_TEST_SUITE_P(Screens, VoARObserv2IdealMapTest,
                          ::testing::Values(TVoARIntSize{3, 4}, TVoARIntSize{4, 3},
@@ -198,7 +227,7 @@ TEST_F(VoARCameraModelDeathTest, ZeroScaleEmptyMapAndOffScreenLookupAbort)
     const TVoARIntSize empty = {3, 0};
     EXPECT_DEATH(VoARObserv2IdealMap(&_distortion, &empty), "src/core/VoARObserv2IdealMap:");
     const TVoARIntSize size = {3, 4};
-    const VoARObserv2IdealMap map(&_distortion, &size);
+    VoARObserv2IdealMap map(&_distortion, &size);
     const int32_t x = 4;
     const int32_t y = 0;
     double out[2];

@@ -124,6 +124,16 @@ protected:
         }
     }
     void label() { _labeling.labeling(*_bin); }
+    // The binary frame as a dark mask (1 where the frame is 0).
+    std::vector<uint8_t> darkMask() const
+    {
+        const int32_t* bin = _bin->getIntBuffer();
+        std::vector<uint8_t> mask(static_cast<std::size_t>(_bin->getWidth() * _bin->getHeight()));
+        for (std::size_t i = 0; i < mask.size(); i++) {
+            mask[i] = bin[i] == 0 ? 1 : 0;
+        }
+        return mask;
+    }
     int32_t count() const { return _image->getLabelStack()->getLength(); }
     const VoARLabelingLabel& labelAt(int32_t i_position) const { return *_image->getLabelStack()->getArray()[i_position]; }
     int32_t raw(int32_t i_x, int32_t i_y) const { return _image->getIntBuffer()[i_y * _image->getWidth() + i_x]; }
@@ -246,14 +256,11 @@ TEST_F(LabelingTest, CentreOfAWideRegionIsExact)
     EXPECT_DOUBLE_EQ(labelAt(0).center_y, 199.5);
 }
 
-TEST_F(LabelingTest, WorkRecordsGrowInBatchesAndAreReused)
+TEST_F(LabelingTest, WorkRecordsAreMadeAtAttachForTheFrame)
 {
     build(40, 40);
-    EXPECT_EQ(_labeling.getWorkRecordCount(), 0);
-    setDark({{5, 5}});
-    label();
-    EXPECT_EQ(_labeling.getWorkRecordCount(), 256);
-    // 19 x 19 = 361 isolated pixels need a second batch.
+    EXPECT_EQ(_labeling.getWorkRecordCount(), 361) << "19 x 19 disjoint 2 x 2 blocks in 39 x 39 pixels";
+    // Isolated pixels at odd positions reach the limit exactly.
     for (int32_t y = 1; y < 39; y += 2) {
         for (int32_t x = 1; x < 39; x += 2) {
             setDark({{x, y}});
@@ -261,13 +268,45 @@ TEST_F(LabelingTest, WorkRecordsGrowInBatchesAndAreReused)
     }
     label();
     EXPECT_EQ(count(), 361);
-    EXPECT_EQ(_labeling.getWorkRecordCount(), 512);
-    fillRaster(*_bin, 1);
-    setDark({{5, 5}});
-    label();
-    EXPECT_EQ(count(), 1);
-    EXPECT_EQ(_labeling.getWorkRecordCount(), 512);
+    _labeling.labelingDark(darkMask().data());
+    EXPECT_EQ(count(), 361);
+    build(20, 10);
+    EXPECT_EQ(_labeling.getWorkRecordCount(), 9 * 4) << "attaching another size remakes them";
 }
+
+// Every frame of a small size, dark pixel by dark pixel: both forms label
+// each one within the tables sized by rawLabelLimit, which would throw if
+// the limit were below what a frame can need, and some frame reaches it.
+class LabelingEveryFrameTest : public LabelingTest, public ::testing::WithParamInterface<std::pair<int32_t, int32_t>>
+{
+};
+
+TEST_P(LabelingEveryFrameTest, FitsTheRawLabelLimitAndReachesIt)
+{
+    const auto [width, height] = GetParam();
+    build(width, height);
+    const int32_t columns = width - 2;
+    const int32_t interior = columns * (height - 2);
+    int32_t most = 0;
+    for (uint32_t bits = 0; bits < (1u << interior); bits++) {
+        fillRaster(*_bin, 1);
+        for (int32_t i = 0; i < interior; i++) {
+            if ((bits >> i) & 1u) {
+                setDark({{1 + i % columns, 1 + i / columns}});
+            }
+        }
+        ASSERT_NO_THROW(label()) << "frame " << bits;
+        const int32_t pixel_count = count();
+        ASSERT_NO_THROW(_labeling.labelingDark(darkMask().data())) << "frame " << bits;
+        ASSERT_EQ(count(), pixel_count) << "frame " << bits;
+        most = std::max(most, count());
+    }
+    EXPECT_EQ(most, VoARLabelingImage::rawLabelLimit(width, height));
+}
+
+// 6 x 6 and 5 x 6: 4 regions at most; 7 x 5: 6.
+INSTANTIATE_TEST_SUITE_P(SmallFrames, LabelingEveryFrameTest,
+                         ::testing::Values(std::make_pair(6, 6), std::make_pair(5, 6), std::make_pair(7, 5)));
 
 TEST(LabelingDeathTest, SizeOfAttachedImageMustMatch)
 {
@@ -449,11 +488,41 @@ TEST(LabelingImageTest, IndexTableIsHiddenUntilReset)
     EXPECT_EQ(image.getIndexArray(), nullptr);
     image.reset(true);
     ASSERT_NE(image.getIndexArray(), nullptr);
-    EXPECT_EQ(image.getIndexArray()->length, 32768);
-    EXPECT_EQ(image.getLabelStack()->getCapacity(), 32768);
+    EXPECT_EQ(image.getIndexArray()->length, 1) << "one raw label fits a 4 x 4 frame";
+    EXPECT_EQ(image.getLabelStack()->getCapacity(), 2);
     EXPECT_TRUE(image.getBufferReader()->isEqualBufferType(IVoARBufferReader::BUFFERFORMAT_INT1D));
     EXPECT_EQ(image.getBufferReader()->getBuffer(), image.getIntBuffer());
 }
+
+struct RawLimitCase
+{
+    int32_t width;
+    int32_t height;
+    int32_t limit;
+    int32_t label_capacity;
+};
+
+class RawLabelLimitTest : public ::testing::TestWithParam<RawLimitCase> {};
+
+// The tables of a label image follow its frame up to the fixed caps, so a
+// frame throws for too many regions exactly as with tables of the caps.
+TEST_P(RawLabelLimitTest, TablesFollowTheFrameUpToTheCaps)
+{
+    const RawLimitCase c = GetParam();
+    EXPECT_EQ(VoARLabelingImage::rawLabelLimit(c.width, c.height), c.limit);
+    VoARLabelingImage image(c.width, c.height);
+    image.reset(true);
+    EXPECT_EQ(image.getIndexArray()->length, c.limit);
+    EXPECT_EQ(image.getLabelStack()->getCapacity(), c.label_capacity);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, RawLabelLimitTest,
+                         ::testing::Values(RawLimitCase{1, 1, 0, 1}, RawLimitCase{2, 9, 0, 1},
+                                           RawLimitCase{3, 3, 1, 2}, RawLimitCase{5, 4, 2, 3},
+                                           RawLimitCase{160, 120, 79 * 59, 79 * 59 + 1},
+                                           RawLimitCase{363, 363, 181 * 181, 181 * 181 + 1},
+                                           RawLimitCase{640, 480, 32768, 32768},
+                                           RawLimitCase{65536, 8, 32768, 32768}));
 
 TEST(LabelingImageDeathTest, ResetRequiresTheIndexTable)
 {

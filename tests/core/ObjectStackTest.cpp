@@ -28,18 +28,30 @@ protected:
 
 }  // namespace
 
-TEST_F(ObjectStackTest, CreatesElementsInBatchesOf64OnPush)
+TEST_F(ObjectStackTest, CreatesEachElementAtItsFirstPush)
 {
     VoObjectStack<CountedElement> stack(100);
     EXPECT_EQ(CountedElement::live, 0);
     stack.pushNew();
-    EXPECT_EQ(CountedElement::live, 64);
-    for (int i = 1; i < 64; i++) {
-        stack.pushNew();
-    }
-    EXPECT_EQ(CountedElement::live, 64);
+    EXPECT_EQ(CountedElement::live, 1);
+    stack.clear();
     stack.pushNew();
-    EXPECT_EQ(CountedElement::live, 100) << "the second batch stops at the capacity";
+    EXPECT_EQ(CountedElement::live, 1) << "a push after clear reuses the element";
+    stack.pushNew();
+    EXPECT_EQ(CountedElement::live, 2);
+    EXPECT_EQ(stack.getCreatedCount(), 2);
+}
+
+TEST_F(ObjectStackTest, ElementsLieInOneBlockAndNeverMove)
+{
+    VoObjectStack<CountedElement> stack(300);
+    CountedElement* first = stack.pushNew();
+    stack.reserve(299);
+    CountedElement* const* items = stack.getArray();
+    EXPECT_EQ(items[0], first) << "creating more elements moves none";
+    for (int32_t i = 0; i < 299; i++) {
+        ASSERT_EQ(items[i], first + i) << "slot " << i;
+    }
 }
 
 TEST_F(ObjectStackTest, PushFillsEveryCapacitySlotThenThrowsWithoutChange)
@@ -75,24 +87,24 @@ TEST_F(ObjectStackTest, PopReturnsTheTopAndThrowsWhenEmpty)
     EXPECT_EQ(stack.getLength(), 1);
 }
 
-TEST_F(ObjectStackTest, ReserveCreatesUpToLengthPlus64AndShrinksWithoutCreating)
+TEST_F(ObjectStackTest, ReserveCreatesUpToLengthAndShrinksWithoutCreating)
 {
     VoObjectStack<CountedElement> stack(1000);
     stack.reserve(5);
-    EXPECT_EQ(CountedElement::live, 69);
+    EXPECT_EQ(CountedElement::live, 5);
     EXPECT_EQ(stack.getLength(), 5);
     stack.reserve(3);
-    EXPECT_EQ(CountedElement::live, 69);
+    EXPECT_EQ(CountedElement::live, 5);
     EXPECT_EQ(stack.getLength(), 3);
     stack.reserve(69);
-    EXPECT_EQ(CountedElement::live, 133) << "a length equal to the created count needs a new batch";
+    EXPECT_EQ(CountedElement::live, 69);
 }
 
 TEST_F(ObjectStackTest, ReserveAcceptsAtMostCapacityMinusOne)
 {
     VoObjectStack<CountedElement> stack(32768);
     EXPECT_NO_THROW(stack.reserve(32767));
-    EXPECT_EQ(CountedElement::live, 32768);
+    EXPECT_EQ(CountedElement::live, 32767);
     stack.reserve(2);
     EXPECT_THROW(stack.reserve(32768), VoARException);
     EXPECT_EQ(stack.getLength(), 2) << "a refused reserve leaves the stack unchanged";
