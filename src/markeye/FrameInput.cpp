@@ -46,7 +46,7 @@ FrameInput::FrameInput(int32_t i_width, int32_t i_height)
       _height(i_height),
       _bgrx(i_width, i_height, IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32),
       _rgbx(i_width, i_height, IVoARBufferReader::BUFFERFORMAT_BYTE1D_R8G8B8X8_32),
-      _converted(4 * static_cast<std::size_t>(i_width) * static_cast<std::size_t>(i_height))
+      _converted(new uint8_t[4 * static_cast<std::size_t>(i_width) * static_cast<std::size_t>(i_height)])
 {
 }
 
@@ -58,7 +58,7 @@ const VoTrack::IVoARRgbRaster& FrameInput::read(const ImageView& i_frame)
         return raster;
     }
     convert(i_frame);
-    _bgrx.setBuffer(_converted.data());
+    _bgrx.setBuffer(_converted.get());
     return _bgrx;
 }
 
@@ -66,7 +66,7 @@ void FrameInput::convert(const ImageView& i_frame)
 {
     for (int32_t y = 0; y < _height; y++) {
         convertRow(i_frame.data + y * i_frame.stride, _width, i_frame.format,
-                   _converted.data() + 4 * static_cast<std::size_t>(y) * static_cast<std::size_t>(_width));
+                   _converted.get() + 4 * static_cast<std::size_t>(y) * static_cast<std::size_t>(_width));
     }
 }
 

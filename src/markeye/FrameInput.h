@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "VoARRgbRaster_ReadOnly32.h"
 #include "markeye/Image.h"
@@ -30,8 +29,10 @@ private:
     int32_t _height;
     VoTrack::VoARRgbRaster_ReadOnly32 _bgrx;
     VoTrack::VoARRgbRaster_ReadOnly32 _rgbx;
-    // Blue, green, red, 255 per pixel, packed.
-    std::vector<uint8_t> _converted;
+    // Blue, green, red, 255 per pixel, packed. Left uninitialised: every
+    // conversion writes it whole, and a run of packed frames never touches
+    // (so never commits) its memory.
+    std::unique_ptr<uint8_t[]> _converted;
 };
 
 }  // namespace markeye
