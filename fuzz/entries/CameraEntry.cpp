@@ -115,10 +115,17 @@ std::optional<markeye::Tracker> trackerOn(const markeye::Camera& i_camera)
     }
 }
 
+// Whether the library's path ends with the camera read, or tracks a frame
+// through it too.
+enum LibraryDepth : uint8_t {
+    READ_ONLY = 0,
+    READ_AND_TRACK = 1,
+};
+
 // A camera the library takes is whole and finite and writes back the bytes
-// it was read from; it rescales to a frame of its proportions and tracks it,
-// and refuses frames of other proportions.
-void runLibrary(const TFrameSize& i_frame, const std::vector<uint8_t>& i_camera)
+// it was read from; it rescales to a frame of its proportions (and tracks
+// it) and refuses frames of other proportions.
+void runLibrary(const TFrameSize& i_frame, const std::vector<uint8_t>& i_camera, LibraryDepth i_depth)
 {
     std::optional<markeye::Camera> camera;
     try {
@@ -138,11 +145,15 @@ void runLibrary(const TFrameSize& i_frame, const std::vector<uint8_t>& i_camera)
     const std::array<uint8_t, markeye::Camera::FILE_SIZE> bytes = camera->toBytes();
     require(std::equal(bytes.begin(), bytes.end(), i_camera.begin()),
             "a camera writes back the bytes it was read from");
-    const markeye::ImageView frame = packedView(i_frame, markerFrame(i_frame));
     if (camera->fits(i_frame.width, i_frame.height)) {
-        std::optional<markeye::Tracker> tracker = trackerOn(camera->rescaled(i_frame.width, i_frame.height));
+        const markeye::Camera rescaled = camera->rescaled(i_frame.width, i_frame.height);
+        require(rescaled.width() == i_frame.width && rescaled.height() == i_frame.height,
+                "a rescaled camera has the frame's size");
+        rescaled.observedToIdeal(rescaled.cx(), rescaled.cy());
+        std::optional<markeye::Tracker> tracker =
+            i_depth == READ_AND_TRACK ? trackerOn(rescaled) : std::optional<markeye::Tracker>();
         if (tracker) {
-            trackChecked(*tracker, frame);
+            trackChecked(*tracker, packedView(i_frame, markerFrame(i_frame)));
         }
         return;
     }
@@ -153,7 +164,8 @@ void runLibrary(const TFrameSize& i_frame, const std::vector<uint8_t>& i_camera)
         refused = true;
     }
     require(refused, "a camera refuses to rescale to other proportions");
-    if (int64_t{camera->width()} * camera->height() <= CAMERA_BUDGET) {
+    if (i_depth == READ_AND_TRACK && int64_t{camera->width()} * camera->height() <= CAMERA_BUDGET) {
+        const markeye::ImageView frame = packedView(i_frame, markerFrame(i_frame));
         std::optional<markeye::Tracker> tracker = trackerOn(*camera);
         require(!tracker || trackChecked(*tracker, frame) == nullptr, "a tracker refuses a frame of other proportions");
     }
@@ -167,12 +179,22 @@ void fuzzCamera(const uint8_t* i_data, size_t i_size)
     const CameraForm form = static_cast<CameraForm>(in.u8() % FORM_COUNT);
     const TFrameSize frame = pickSmallFrameSize(in.u8());
     const std::vector<uint8_t> camera = in.rest();
-    runLibrary(frame, camera);
+    runLibrary(frame, camera, READ_AND_TRACK);
     if (form == FORM_HOST_ORDER_FILE) {
         runCore(frame, camera);
     } else {
         runPlugin(form, frame, camera);
     }
+}
+
+// The same input as fuzzCamera; only the library reads the bytes, and
+// rescales the camera it takes.
+void fuzzCameraFile(const uint8_t* i_data, size_t i_size)
+{
+    FuzzInput in(i_data, i_size);
+    in.u8();
+    const TFrameSize frame = pickSmallFrameSize(in.u8());
+    runLibrary(frame, in.rest(), READ_ONLY);
 }
 
 }  // namespace MarkeyeFuzz

@@ -15,12 +15,19 @@
 // a view it cannot read, and only such views in the default mode, and read a
 // frame the same in every layout: the answer to the view equals the answer
 // to a packed BGRX copy made here.
+//
+// The lean entry tracks one packed frame of at most 160 x 120 in one mode,
+// with trackers kept for a few settings and no rendering; the library
+// entry builds a tracker from a camera, patterns and options of the input
+// (kept for the same set-up bytes) and tracks frames of changing sizes and
+// layouts with it (fuzz/README.md has both layouts).
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +41,7 @@
 #include "SceneRandom.h"
 #include "SceneRenderer.h"
 #include "markeye/Camera.h"
+#include "markeye/Error.h"
 #include "markeye/Image.h"
 #include "markeye/Pattern.h"
 #include "markeye/Tracker.h"
@@ -110,6 +118,12 @@ constexpr uint32_t MARKER_WIDTH_CHOICES = sizeof(MARKER_WIDTHS) / sizeof(MARKER_
 constexpr int32_t TRACKER_CACHE = 32;
 constexpr int32_t RENDERER_CACHE = 8;
 
+template <class T, size_t N>
+T pickFrom(FuzzInput& io_in, const T (&i_choices)[N])
+{
+    return i_choices[io_in.choose(static_cast<uint32_t>(N))];
+}
+
 // What a view descriptor says, and what the entry does without one.
 struct TFramePlan
 {
@@ -181,12 +195,19 @@ int32_t floorDivide(int32_t i_value, int32_t i_divisor)
     return i_value >= 0 ? i_value / i_divisor : -((-i_value + i_divisor - 1) / i_divisor);
 }
 
+// How markers get into a picture: rendered at poses from the input, or the
+// one frame per size that FuzzScene keeps (cheap, for the lean entries).
+enum MarkerDrawing : uint8_t {
+    MARKERS_RENDERED = 0,
+    MARKERS_KEPT_FRAME = 1,
+};
+
 // The structured pictures, as packed BGRX pixels (the fourth byte 255).
 class FrameBuilder
 {
 public:
-    FrameBuilder(FuzzInput* io_in, const TFrameSize& i_size)
-        : _in(*io_in), _width(i_size.width), _height(i_size.height),
+    FrameBuilder(FuzzInput* io_in, const TFrameSize& i_size, MarkerDrawing i_markers = MARKERS_RENDERED)
+        : _in(*io_in), _width(i_size.width), _height(i_size.height), _markers(i_markers),
           _pixels(4 * static_cast<size_t>(i_size.width) * static_cast<size_t>(i_size.height), 255)
     {
     }
@@ -206,7 +227,11 @@ public:
             drawNoise();
             break;
         case PICTURE_MARKERS:
-            drawMarkers();
+            if (_markers == MARKERS_KEPT_FRAME) {
+                _pixels = markerFrame({_width, _height});
+            } else {
+                drawMarkers();
+            }
             break;
         default:
             return;
@@ -260,26 +285,36 @@ private:
             uint8_t colour[3];
             readColour(colour);
             for (int32_t y = 0; y < _height; y++) {
-                for (int32_t x = 0; x < _width; x++) {
-                    if (inside(corners, x, y)) {
-                        setPixel(x, y, colour);
-                    }
-                }
+                fillInside(corners, y, colour);
             }
         }
     }
 
-    static bool inside(const double (*i_corners)[2], double i_x, double i_y)
+    // The pixels of row i_y whose centres the quadrilateral holds by the
+    // even-odd rule: those left of an odd number of the row's edge
+    // crossings, that is between the first and second crossing and between
+    // the third and fourth. Row by row, so that drawing costs the frame's
+    // height, not its area, in edge tests.
+    void fillInside(const double (*i_corners)[2], int32_t i_y, const uint8_t* i_bgr)
     {
-        bool in = false;
+        double crossings[4];
+        int count = 0;
         for (int i = 0, j = 3; i < 4; j = i++) {
             const double* a = i_corners[i];
             const double* b = i_corners[j];
-            if ((a[1] > i_y) != (b[1] > i_y) && i_x < (b[0] - a[0]) * (i_y - a[1]) / (b[1] - a[1]) + a[0]) {
-                in = !in;
+            if ((a[1] > i_y) != (b[1] > i_y)) {
+                crossings[count++] = (b[0] - a[0]) * (i_y - a[1]) / (b[1] - a[1]) + a[0];
             }
         }
-        return in;
+        std::sort(crossings, crossings + count);
+        for (int k = 0; k + 1 < count; k += 2) {
+            // Columns x with crossings[k] <= x < crossings[k + 1].
+            const double first = std::max(0.0, std::ceil(crossings[k]));
+            const double end = std::min(static_cast<double>(_width), std::ceil(crossings[k + 1]));
+            for (int32_t x = static_cast<int32_t>(first); x < end; x++) {
+                setPixel(x, i_y, i_bgr);
+            }
+        }
     }
 
     // Cells of any size, offset and shear, in two colours.
@@ -371,6 +406,7 @@ private:
     FuzzInput& _in;
     int32_t _width;
     int32_t _height;
+    MarkerDrawing _markers;
     std::vector<uint8_t> _pixels;
 };
 
@@ -556,9 +592,8 @@ std::string trackerKey(const TFramePlan& i_plan, const TFrameSize& i_size, int32
 // A tracker for the plan's frames, kept for the inputs that follow; null
 // when the options are out of range (after checking that it refuses them).
 markeye::Tracker* trackerFor(const TFramePlan& i_plan, const TFrameSize& i_size, int32_t i_grid,
-                             const markeye::TrackerOptions& i_options)
+                             const markeye::TrackerOptions& i_options, FuzzCache<std::string, markeye::Tracker>& io_cache)
 {
-    static FuzzCache<std::string, markeye::Tracker> cache(TRACKER_CACHE);
     const auto make = [&] {
         const markeye::Camera camera = i_plan.camera_640x480 ? markeye::Camera::builtin(640, 480)
                                                              : markeye::Camera::builtin(i_size.width, i_size.height);
@@ -572,7 +607,7 @@ markeye::Tracker* trackerFor(const TFramePlan& i_plan, const TFrameSize& i_size,
         make();
         return nullptr;
     }
-    return &cache.get(trackerKey(i_plan, i_size, i_grid, i_options), make);
+    return &io_cache.get(trackerKey(i_plan, i_size, i_grid, i_options), make);
 }
 
 // An answer, kept past the tracker's next call.
@@ -583,9 +618,10 @@ struct TAnswer
     std::vector<double> best;
 };
 
-TAnswer answerOf(markeye::Tracker& io_tracker, const markeye::ImageView& i_frame)
+TAnswer answerOf(markeye::Tracker& io_tracker, const markeye::ImageView& i_frame,
+                 std::optional<double> i_time = std::nullopt)
 {
-    const std::vector<markeye::Detection>* found = trackChecked(io_tracker, i_frame);
+    const std::vector<markeye::Detection>* found = trackChecked(io_tracker, i_frame, i_time);
     if (found == nullptr) {
         return {true, {}, {}};
     }
@@ -624,6 +660,215 @@ bool sameAnswers(const TAnswer& i_a, const TAnswer& i_b)
                       });
 }
 
+// Fills the view with the picture the input describes; raw pixels take up
+// to i_raw_bytes of the input.
+void drawPicture(FuzzInput& io_in, const TFrameSize& i_size, MarkerDrawing i_markers, size_t i_raw_bytes,
+                 FrameView* io_frame)
+{
+    const Picture picture = static_cast<Picture>(io_in.u8() % PICTURE_COUNT);
+    if (picture == PICTURE_RAW) {
+        io_frame->fillRaw(io_in.bytes(i_raw_bytes));
+        return;
+    }
+    FrameBuilder builder(&io_in, i_size, i_markers);
+    builder.build(picture);
+    io_frame->fillFrom(builder.pixels());
+}
+
+// Tracks the view: the tracker must refuse it when i_must_refuse, and in
+// the default mode only then.
+TAnswer trackJudged(markeye::Tracker& io_tracker, const markeye::ImageView& i_view, bool i_must_refuse,
+                    bool i_compatible, std::optional<double> i_time = std::nullopt)
+{
+    TAnswer answer = answerOf(io_tracker, i_view, i_time);
+    require(answer.refused || !i_must_refuse, "tracker", "a view or frame size it cannot read is refused");
+    // The default way searches a crowded frame again instead of giving up.
+    require(!answer.refused || i_must_refuse || i_compatible, "tracker",
+            "the default mode tracks every view it can read");
+    return answer;
+}
+
+// The lean entry's mode byte: the plug-in's mode, the other pose solver.
+constexpr uint8_t LEAN_PLUGIN_MODE = 1;
+constexpr uint8_t LEAN_OTHER_SOLVER = 2;
+// Its settings, few enough that a tracker is kept for every one (sizes of
+// the 640 x 480 camera's proportions share one tracker): two unlike
+// patterns on the default grid, three thresholds in the plug-in's mode.
+constexpr uint32_t LEAN_PATTERN_SET = 1;
+constexpr int32_t LEAN_GRID = 16;
+constexpr int32_t LEAN_PLUGIN_THRESHOLDS[] = {100, 60, 180};
+constexpr size_t LEAN_TRACKER_CACHE = 64;
+// Frame sizes of the lean and library entries: small ones of the built-in
+// camera's proportions first (each pixel costs time under the sanitizers),
+// then other proportions and frames too small for a marker.
+const TFrameSize LEAN_SIZES[] = {{64, 48}, {32, 24}, {160, 120}, {80, 60}, {96, 96}, {17, 5}, {3, 3}, {1, 40}};
+// Thresholds of the library entry, two out of range.
+constexpr int32_t LIBRARY_THRESHOLDS[] = {100, 0, 255, 60, 180, -1, 256};
+
+// The library entry's limits: steps per input, the largest camera it builds
+// a tracker for (in pixels), the raw pixel bytes a step reads, the trackers
+// kept from input to input.
+constexpr int32_t LIBRARY_MAX_STEPS = 4;
+constexpr int64_t LIBRARY_CAMERA_BUDGET = 64 * 48;
+constexpr size_t LIBRARY_RAW_BYTES = 256;
+constexpr size_t LIBRARY_TRACKER_CACHE = 16;
+constexpr size_t LIBRARY_PATTERN_CACHE = 128;
+constexpr double MIN_MARGINS[] = {0.24, 0.0, 1.0, -0.01, NAN_VALUE};
+// Seconds from one frame to the next with a time: forward, none, backward
+// (each of the last two starts a new sequence).
+constexpr double TIME_STEPS[] = {1.0 / 30.0, 0.5, 0.0, -1.0};
+
+// The library entry's camera: built-in of a small size, from intrinsics, or
+// a camera file's bytes; none when the library refuses it or it is larger
+// than the budget.
+std::optional<markeye::Camera> readLibraryCamera(FuzzInput& io_in)
+{
+    std::optional<markeye::Camera> camera;
+    try {
+        switch (io_in.choose(3)) {
+        case 0: {
+            const TFrameSize size = pickFrom(io_in, LEAN_SIZES);
+            camera = markeye::Camera::builtin(size.width, size.height);
+            break;
+        }
+        case 1: {
+            const int32_t width = 1 + io_in.u8() % 160;
+            const int32_t height = 1 + io_in.u8() % 120;
+            const double fx = io_in.f64();
+            const double fy = io_in.f64();
+            const double cx = io_in.f64();
+            const double cy = io_in.f64();
+            camera = markeye::Camera::fromIntrinsics(width, height, fx, fy, cx, cy);
+            break;
+        }
+        default: {
+            const std::vector<uint8_t> bytes = io_in.bytes(markeye::Camera::FILE_SIZE);
+            camera = markeye::Camera::fromBytes(bytes.data(), bytes.size());
+            break;
+        }
+        }
+    } catch (const markeye::Error&) {
+        return std::nullopt;
+    }
+    if (int64_t{camera->width()} * camera->height() > LIBRARY_CAMERA_BUDGET) {
+        return std::nullopt;
+    }
+    return camera;
+}
+
+// A built-in, generated (two indices past the last) or numbers' pattern on
+// any grid the tracker may get.
+markeye::Pattern readLibraryPattern(FuzzInput& io_in)
+{
+    // Built-in and generated patterns are sampled from their pictures, which
+    // costs more than the rest of an input: each is made once.
+    static FuzzCache<std::pair<int32_t, int32_t>, markeye::Pattern> made(LIBRARY_PATTERN_CACHE);
+    const int32_t grid = pickFrom(io_in, GRID_SIZES);
+    switch (io_in.choose(3)) {
+    case 0: {
+        const auto& names = markeye::Pattern::builtinNames();
+        const int32_t name = static_cast<int32_t>(io_in.choose(static_cast<uint32_t>(names.size())));
+        return made.get({-1 - name, grid}, [&] {
+            return std::make_unique<markeye::Pattern>(markeye::Pattern::builtin(names[name], grid, grid));
+        });
+    }
+    case 1: {
+        const int32_t index = static_cast<int32_t>(io_in.choose(markeye::Pattern::GENERATED_COUNT + 2));
+        return made.get({index, grid}, [&] {
+            return std::make_unique<markeye::Pattern>(markeye::Pattern::generated(index, grid, grid));
+        });
+    }
+    default: {
+        const int32_t side = 1 << io_in.choose(3);
+        const std::vector<uint8_t> bytes = io_in.bytes(12 * static_cast<size_t>(side * side));
+        std::vector<int32_t> numbers(bytes.begin(), bytes.end());
+        numbers.resize(12 * static_cast<size_t>(side * side), 128);
+        return markeye::Pattern::fromNumbers(std::move(numbers), side, side);
+    }
+    }
+}
+
+// Every option from the input, values out of range among them.
+markeye::TrackerOptions readLibraryOptions(FuzzInput& io_in)
+{
+    const uint8_t flags = io_in.u8();
+    markeye::TrackerOptions options =
+        (flags & 1) != 0 ? markeye::TrackerOptions::pluginCompatible() : markeye::TrackerOptions();
+    options.binarisation = (flags & 2) != 0 ? markeye::Binarisation::FIXED : markeye::Binarisation::TILE;
+    options.subpixel_edges = (flags & 4) == 0;
+    if ((flags & 8) != 0) {
+        options.pose_solver = options.pose_solver == markeye::PoseSolver::PLANAR ? markeye::PoseSolver::PLUGIN
+                                                                                 : markeye::PoseSolver::PLANAR;
+    }
+    options.temporal.enabled = (flags & 16) != 0;
+    options.temporal.filter = (flags & 32) == 0;
+    options.marker_width = pickFrom(io_in, MARKER_WIDTHS);
+    const uint32_t confidence = io_in.choose(MIN_CONFIDENCE_CHOICES);
+    if (confidence != 0) {
+        options.min_confidence = MIN_CONFIDENCES[confidence - 1];
+    }
+    options.min_margin = pickFrom(io_in, MIN_MARGINS);
+    options.threshold = pickFrom(io_in, LIBRARY_THRESHOLDS);
+    switch (io_in.choose(8)) {
+    case 1:
+        options.temporal.min_cutoff_hz = 0.0;
+        break;
+    case 2:
+        options.temporal.rotation_beta = NAN_VALUE;
+        break;
+    case 3:
+        options.temporal.frame_rate = 0.0;
+        break;
+    case 4:
+        options.temporal.translation_beta = INFINITE;
+        break;
+    case 5:
+        options.temporal.max_lost_frames = 0;
+        break;
+    case 6:
+        options.temporal.max_lost_frames = -1;
+        break;
+    case 7:
+        options.temporal.derivative_cutoff_hz = -1.0;
+        break;
+    default:
+        break;
+    }
+    return options;
+}
+
+// One step of the library entry: a frame of a size, layout and picture
+// from the input, tracked with or without a time, or a set-up beforehand.
+void libraryStep(FuzzInput& io_in, markeye::Tracker& io_tracker, const markeye::Camera& i_camera, double* io_time)
+{
+    const uint8_t action = io_in.u8();
+    const TFrameSize size = pickFrom(io_in, LEAN_SIZES);
+    const bool fits = i_camera.fits(size.width, size.height);
+    if (action % 8 == 7) {
+        bool refused = false;
+        try {
+            io_tracker.prepare(size.width, size.height);
+        } catch (const markeye::Error&) {
+            refused = true;
+        }
+        require(refused != fits, "tracker", "a set-up is made exactly for frames of the camera's proportions");
+        return;
+    }
+    if (action % 8 == 6) {
+        io_tracker.resetTracks();
+    }
+    const TFramePlan plan = readPlan(io_in);
+    FrameView frame(plan, size);
+    drawPicture(io_in, size, MARKERS_KEPT_FRAME, LIBRARY_RAW_BYTES, &frame);
+    const bool must_refuse = !frame.readable() || !fits;
+    std::optional<double> time;
+    if ((action & 8) != 0) {
+        *io_time += pickFrom(io_in, TIME_STEPS);
+        time = *io_time;
+    }
+    trackJudged(io_tracker, frame.view(), must_refuse, io_tracker.options().plugin_compatible, time);
+}
+
 }  // namespace
 
 void fuzzFrame(const uint8_t* i_data, size_t i_size)
@@ -635,33 +880,80 @@ void fuzzFrame(const uint8_t* i_data, size_t i_size)
     const int32_t threshold = (flags & FLAG_RAW_THRESHOLD) != 0 ? raw_threshold : THRESHOLD;
     const TFramePlan plan = (flags & FLAG_VIEW) != 0 ? readPlan(in) : TFramePlan();
     const int32_t grid = GRID_SIZES[in.choose(sizeof(GRID_SIZES) / sizeof(GRID_SIZES[0]))];
-    const Picture picture = static_cast<Picture>(in.u8() % PICTURE_COUNT);
     FrameView frame(plan, size);
-    if (picture == PICTURE_RAW) {
-        frame.fillRaw(in.rest());
-    } else {
-        FrameBuilder builder(&in, size);
-        builder.build(picture);
-        frame.fillFrom(builder.pixels());
-    }
+    drawPicture(in, size, MARKERS_RENDERED, in.remaining(), &frame);
     const bool must_refuse =
         !frame.readable() || (plan.camera_640x480 && !markeye::Camera::builtin(640, 480).fits(size.width, size.height));
     const std::vector<uint8_t> copy =
         frame.readable() && !frame.isPackedBgrx() ? frame.packedCopy() : std::vector<uint8_t>();
+    static FuzzCache<std::string, markeye::Tracker> trackers(TRACKER_CACHE);
     for (bool compatible : {false, true}) {
-        markeye::Tracker* tracker = trackerFor(plan, size, grid, optionsFor(plan, threshold, compatible));
+        markeye::Tracker* tracker = trackerFor(plan, size, grid, optionsFor(plan, threshold, compatible), trackers);
         if (tracker == nullptr) {
             continue;
         }
-        const TAnswer answer = answerOf(*tracker, frame.view());
-        require(answer.refused || !must_refuse, "tracker", "a view or frame size it cannot read is refused");
-        // The default way searches a crowded frame again instead of giving up.
-        require(!answer.refused || must_refuse || compatible, "tracker",
-                "the default mode tracks every view it can read");
+        const TAnswer answer = trackJudged(*tracker, frame.view(), must_refuse, compatible);
         if (!copy.empty()) {
             require(sameAnswers(answer, answerOf(*tracker, packedView(size, copy))), "tracker",
                     "a frame reads the same in every layout");
         }
+    }
+}
+
+void fuzzFrameLean(const uint8_t* i_data, size_t i_size)
+{
+    static FuzzCache<std::string, markeye::Tracker> trackers(LEAN_TRACKER_CACHE);
+    static const markeye::Camera CAMERA_640X480 = markeye::Camera::builtin(640, 480);
+    FuzzInput in(i_data, i_size);
+    const TFrameSize size = pickFrom(in, LEAN_SIZES);
+    const uint8_t mode = in.u8();
+    TFramePlan plan;
+    plan.camera_640x480 = CAMERA_640X480.fits(size.width, size.height);
+    plan.other_solver = (mode & LEAN_OTHER_SOLVER) != 0;
+    plan.patterns = LEAN_PATTERN_SET;
+    const bool compatible = (mode & LEAN_PLUGIN_MODE) != 0;
+    const int32_t threshold = compatible ? pickFrom(in, LEAN_PLUGIN_THRESHOLDS) : THRESHOLD;
+    FrameView frame(plan, size);
+    drawPicture(in, size, MARKERS_KEPT_FRAME, in.remaining(), &frame);
+    markeye::Tracker* tracker = trackerFor(plan, size, LEAN_GRID, optionsFor(plan, threshold, compatible), trackers);
+    trackJudged(*tracker, frame.view(), false, compatible);
+}
+
+void fuzzLibrary(const uint8_t* i_data, size_t i_size)
+{
+    static FuzzCache<std::string, markeye::Tracker> trackers(LIBRARY_TRACKER_CACHE);
+    FuzzInput in(i_data, i_size);
+    const std::optional<markeye::Camera> camera = readLibraryCamera(in);
+    if (!camera) {
+        return;
+    }
+    std::vector<markeye::Pattern> patterns;
+    const int32_t count = 1 + static_cast<int32_t>(in.choose(3));
+    try {
+        for (int32_t k = 0; k < count; k++) {
+            patterns.push_back(readLibraryPattern(in));
+        }
+    } catch (const markeye::Error&) {
+        return;
+    }
+    const markeye::TrackerOptions options = readLibraryOptions(in);
+    // The same set-up bytes make the same tracker: it is kept for them.
+    const std::string key(reinterpret_cast<const char*>(i_data), i_size - in.remaining());
+    if (!optionsInRange(options)) {
+        makeTracker(*camera, std::move(patterns), options);
+        return;
+    }
+    markeye::Tracker* tracker = nullptr;
+    try {
+        tracker = &trackers.get(key, [&] { return makeTracker(*camera, patterns, options); });
+    } catch (const markeye::Error&) {
+        // A planar solver's camera whose projection cannot be inverted.
+        return;
+    }
+    tracker->resetTracks();
+    double time = 0.0;
+    for (int32_t step = 0; step < LIBRARY_MAX_STEPS && !in.empty(); step++) {
+        libraryStep(in, *tracker, *camera, &time);
     }
 }
 

@@ -26,6 +26,26 @@ void fuzzFrame(const uint8_t* i_data, size_t i_size);
 // arbitrary indices, argument counts and argument values.
 void fuzzXtra(const uint8_t* i_data, size_t i_size);
 
+// Focused entries, each doing the least work that reaches its code:
+// the library's camera reader and rescaling, from fuzzCamera's input.
+void fuzzCameraFile(const uint8_t* i_data, size_t i_size);
+// The library's pattern readers, from fuzzPattern's input.
+void fuzzPatternFile(const uint8_t* i_data, size_t i_size);
+// Board files (JSON) and their patterns.
+void fuzzBoard(const uint8_t* i_data, size_t i_size);
+// The PNG, JPEG and Netpbm decoders from memory.
+void fuzzImage(const uint8_t* i_data, size_t i_size);
+// The video reader from memory (with FFmpeg only).
+void fuzzVideo(const uint8_t* i_data, size_t i_size);
+// One frame of at most 160 x 120 pixels, packed, in one mode, with trackers
+// kept for a few settings and no rendering.
+void fuzzFrameLean(const uint8_t* i_data, size_t i_size);
+// The plug-in's call sequences with frames of at most 4 096 pixels.
+void fuzzXtraLean(const uint8_t* i_data, size_t i_size);
+// The library's API: a tracker from any camera, patterns and options, then
+// frames of changing sizes, formats and strides.
+void fuzzLibrary(const uint8_t* i_data, size_t i_size);
+
 struct TFuzzEntry
 {
     const char* name;
@@ -38,6 +58,16 @@ constexpr TFuzzEntry FUZZ_ENTRIES[] = {
     {"pattern", fuzzPattern},
     {"frame", fuzzFrame},
     {"xtra", fuzzXtra},
+    {"camera_file", fuzzCameraFile},
+    {"pattern_file", fuzzPatternFile},
+    {"board", fuzzBoard},
+    {"image", fuzzImage},
+#ifdef MARKEYE_FUZZ_VIDEO
+    {"video", fuzzVideo},
+#endif
+    {"frame_lean", fuzzFrameLean},
+    {"xtra_lean", fuzzXtraLean},
+    {"library", fuzzLibrary},
 };
 
 }  // namespace MarkeyeFuzz

@@ -123,8 +123,14 @@ void checkAnswer(const markeye::Tracker& i_tracker, const std::vector<markeye::D
 
 bool optionsInRange(const markeye::TrackerOptions& i_options)
 {
+    const markeye::TemporalOptions& temporal = i_options.temporal;
+    const auto is_rate = [](double i_v) { return i_v >= 0.0 && std::isfinite(i_v); };
     return i_options.marker_width > 0.0 && std::isfinite(i_options.marker_width) && i_options.min_confidence >= 0.0 &&
-           i_options.min_confidence <= 1.0 && i_options.threshold >= 0 && i_options.threshold <= 255;
+           i_options.min_confidence <= 1.0 && i_options.min_margin >= 0.0 && i_options.min_margin <= 1.0 &&
+           i_options.threshold >= 0 && i_options.threshold <= 255 && is_rate(temporal.min_cutoff_hz) &&
+           is_rate(temporal.rotation_beta) && is_rate(temporal.translation_beta) && is_rate(temporal.depth_beta) &&
+           is_rate(temporal.derivative_cutoff_hz) && temporal.frame_rate > 0.0 && std::isfinite(temporal.frame_rate) &&
+           temporal.max_lost_frames >= 0;
 }
 
 std::unique_ptr<markeye::Tracker> makeTracker(const markeye::Camera& i_camera, std::vector<markeye::Pattern> i_patterns,
@@ -142,11 +148,12 @@ std::unique_ptr<markeye::Tracker> makeTracker(const markeye::Camera& i_camera, s
     return nullptr;
 }
 
-const std::vector<markeye::Detection>* trackChecked(markeye::Tracker& io_tracker, const markeye::ImageView& i_frame)
+const std::vector<markeye::Detection>* trackChecked(markeye::Tracker& io_tracker, const markeye::ImageView& i_frame,
+                                                    std::optional<double> i_time)
 {
     const std::vector<markeye::Detection>* found = nullptr;
     try {
-        found = &io_tracker.track(i_frame);
+        found = i_time ? &io_tracker.track(i_frame, *i_time) : &io_tracker.track(i_frame);
     } catch (const markeye::Error&) {
         return nullptr;
     }

@@ -5,6 +5,7 @@
 // A broken promise aborts; a refusal by markeye::Error is an answer.
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "markeye/Camera.h"
@@ -15,7 +16,9 @@
 namespace MarkeyeFuzz {
 
 // Whether the tracker must take these options: marker width positive and
-// finite, least confidence 0 to 1, threshold 0 to 255.
+// finite, least confidence and margin 0 to 1, threshold 0 to 255, temporal
+// rates finite and 0 or more, a positive finite frame rate, lost frames 0 or
+// more.
 bool optionsInRange(const markeye::TrackerOptions& i_options);
 
 // A tracker, or null when it refused the options, which it must do exactly
@@ -30,7 +33,9 @@ std::unique_ptr<markeye::Tracker> makeTracker(const markeye::Camera& i_camera, s
 // (when the pose is finite; none from the plug-in's estimator), the best
 // confidences consistent with the detections, each pattern once in the
 // plug-in's mode and each square once in the default mode. Null when the
-// tracker refused the frame with markeye::Error.
-const std::vector<markeye::Detection>* trackChecked(markeye::Tracker& io_tracker, const markeye::ImageView& i_frame);
+// tracker refused the frame with markeye::Error. With i_time, the frame is
+// shown at that time (seconds).
+const std::vector<markeye::Detection>* trackChecked(markeye::Tracker& io_tracker, const markeye::ImageView& i_frame,
+                                                    std::optional<double> i_time = std::nullopt);
 
 }  // namespace MarkeyeFuzz

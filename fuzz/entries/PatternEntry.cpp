@@ -159,10 +159,17 @@ bool isGridSide(int32_t i_side)
     return i_side >= 1 && i_side <= 64 && (i_side & (i_side - 1)) == 0;
 }
 
+// Whether the library's path ends with the pattern read, or searches a
+// frame for it too.
+enum LibraryDepth : uint8_t {
+    READ_ONLY = 0,
+    READ_AND_SEARCH = 1,
+};
+
 // A pattern the library takes has an allowed grid, 12 brightness numbers
 // per cell, a picture per direction, and reads back as it is saved; the
 // tracker then searches a marker frame for it.
-void checkPattern(const markeye::Pattern& i_pattern)
+void checkPattern(const markeye::Pattern& i_pattern, LibraryDepth i_depth)
 {
     require(isGridSide(i_pattern.gridWidth()) && isGridSide(i_pattern.gridHeight()), "a pattern's grid is allowed");
     const size_t cells = static_cast<size_t>(i_pattern.gridWidth()) * static_cast<size_t>(i_pattern.gridHeight());
@@ -180,12 +187,15 @@ void checkPattern(const markeye::Pattern& i_pattern)
     require(markeye::Pattern::fromFile(saved, i_pattern.gridWidth(), i_pattern.gridHeight()).numbers() ==
                 i_pattern.numbers(),
             "a saved pattern reads back the same");
+    if (i_depth == READ_ONLY) {
+        return;
+    }
     markeye::Tracker tracker(markeye::Camera::builtin(SEARCH_FRAME.width, SEARCH_FRAME.height), {i_pattern});
     trackChecked(tracker, packedView(SEARCH_FRAME, markerFrame(SEARCH_FRAME)));
 }
 
 // Checks the pattern i_read gives, unless it refuses with markeye::Error.
-void tryPattern(const std::function<markeye::Pattern()>& i_read)
+void tryPattern(const std::function<markeye::Pattern()>& i_read, LibraryDepth i_depth)
 {
     std::optional<markeye::Pattern> pattern;
     try {
@@ -193,11 +203,11 @@ void tryPattern(const std::function<markeye::Pattern()>& i_read)
     } catch (const markeye::Error&) {
         return;
     }
-    checkPattern(*pattern);
+    checkPattern(*pattern, i_depth);
 }
 
 void runLibrary(PatternPath i_path, int32_t i_width, int32_t i_height, const std::vector<uint8_t>& i_body,
-                bool i_wide)
+                bool i_wide, LibraryDepth i_depth)
 {
     if (i_path == PATH_CORE_FILE || i_path == PATH_XTRA_FILE) {
         const std::string file = writeTempFile("library.pat", i_body);
@@ -205,10 +215,11 @@ void runLibrary(PatternPath i_path, int32_t i_width, int32_t i_height, const std
             const markeye::Pattern pattern = markeye::Pattern::fromFile(file);
             require(pattern.gridWidth() == pattern.gridHeight(), "a grid told by the count is square");
             return pattern;
-        });
-        tryPattern([&] { return markeye::Pattern::fromFile(file, i_width, i_height); });
+        }, i_depth);
+        tryPattern([&] { return markeye::Pattern::fromFile(file, i_width, i_height); }, i_depth);
     } else {
-        tryPattern([&] { return markeye::Pattern::fromNumbers(numbersOf(i_body, i_wide), i_width, i_height); });
+        tryPattern([&] { return markeye::Pattern::fromNumbers(numbersOf(i_body, i_wide), i_width, i_height); },
+                   i_depth);
     }
 }
 
@@ -223,13 +234,24 @@ void fuzzPattern(const uint8_t* i_data, size_t i_size)
     const int32_t height = gridSize(in.i32(), (how & RAW_HEIGHT) != 0);
     const bool wide = (how & WIDE_NUMBERS) != 0;
     const std::vector<uint8_t> body = in.rest();
-    runLibrary(path, width, height, body, wide);
+    runLibrary(path, width, height, body, wide, READ_AND_SEARCH);
     if (path == PATH_CORE_FILE || path == PATH_CORE_LIST) {
         runCore(path, width, height, body, wide);
         return;
     }
     const auto sizes = static_cast<SizeArguments>((how >> SIZE_ARGUMENT_SHIFT) % SIZES_COUNT);
     runPlugin(path, sizes, width, height, body, wide);
+}
+
+// The same input as fuzzPattern; only the library reads the body.
+void fuzzPatternFile(const uint8_t* i_data, size_t i_size)
+{
+    FuzzInput in(i_data, i_size);
+    const PatternPath path = static_cast<PatternPath>(in.u8() % PATH_COUNT);
+    const uint8_t how = in.u8();
+    const int32_t width = gridSize(in.i32(), (how & RAW_WIDTH) != 0);
+    const int32_t height = gridSize(in.i32(), (how & RAW_HEIGHT) != 0);
+    runLibrary(path, width, height, in.rest(), (how & WIDE_NUMBERS) != 0, READ_ONLY);
 }
 
 }  // namespace MarkeyeFuzz

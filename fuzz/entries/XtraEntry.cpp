@@ -38,10 +38,15 @@ constexpr int32_t MAX_DEPTH = 2;
 constexpr int32_t MAX_LIST_LENGTH = 40;
 // Frames the fuzzer lets a tracker analyse, in pixels: each pattern loaded
 // builds tables of that size, and larger frames only cost time here (the
-// frame limit itself is tested at its edges elsewhere).
-constexpr int64_t FRAME_BUDGET = 65536;
-// Most pixel bytes of one image made here.
-constexpr int64_t IMAGE_BUDGET = int64_t{1} << 20;
+// frame limit itself is tested at its edges elsewhere); and the most pixel
+// bytes of one image made here. The lean entry keeps to small frames.
+struct TBudget
+{
+    int64_t frame_pixels;
+    int64_t image_bytes;
+};
+constexpr TBudget BUDGET = {65536, int64_t{1} << 20};
+constexpr TBudget LEAN_BUDGET = {4096, int64_t{1} << 16};
 
 // Step kinds by their first byte.
 constexpr uint8_t STEP_RAW_CALL = 192;
@@ -91,7 +96,10 @@ const std::vector<std::string>& knownFiles()
 class Session
 {
 public:
-    Session(FuzzXtra* io_xtra, FuzzInput* io_in) : _xtra(*io_xtra), _in(*io_in), _values(io_xtra->values()) {}
+    Session(FuzzXtra* io_xtra, FuzzInput* io_in, const TBudget& i_budget)
+        : _xtra(*io_xtra), _in(*io_in), _values(io_xtra->values()), _budget(i_budget)
+    {
+    }
 
     void run()
     {
@@ -244,7 +252,7 @@ private:
             !_xtra.toInteger(i_arguments[3], &height) || !VoXtra::XtraFrameLimit::accepts(width, height)) {
             return false;
         }
-        if (int64_t{width} * height > FRAME_BUDGET) {
+        if (int64_t{width} * height > _budget.frame_pixels) {
             return true;
         }
         _frame = {width, height};
@@ -404,7 +412,7 @@ private:
     {
         const uint32_t kind = _in.choose(4);
         const int64_t length = int64_t{io_image->row_bytes} * io_image->height;
-        if (kind == 0 || io_image->row_bytes <= 0 || io_image->height <= 0 || length > IMAGE_BUDGET) {
+        if (kind == 0 || io_image->row_bytes <= 0 || io_image->height <= 0 || length > _budget.image_bytes) {
             return;
         }
         io_image->pixels.assign(static_cast<size_t>(length), _in.u8());
@@ -420,11 +428,11 @@ private:
 
     // A rendered marker, when the image is a packed frame of a size the
     // fuzz scenes render.
-    static void copyMarkerFrame(THostImage* io_image)
+    void copyMarkerFrame(THostImage* io_image) const
     {
         for (const TFrameSize& size : frameSizes()) {
             if (size.width == io_image->width && size.height == io_image->height &&
-                int64_t{size.width} * size.height <= FRAME_BUDGET && io_image->row_bytes == 4 * size.width) {
+                int64_t{size.width} * size.height <= _budget.frame_pixels && io_image->row_bytes == 4 * size.width) {
                 io_image->pixels = markerFrame(size);
                 return;
             }
@@ -461,6 +469,7 @@ private:
     FuzzXtra& _xtra;
     FuzzInput& _in;
     HostValueStore& _values;
+    TBudget _budget;
     std::vector<TMoaValue> _produced;
     // The frame size of the last `new` that may have succeeded.
     TFrameSize _frame = {160, 120};
@@ -472,7 +481,15 @@ void fuzzXtra(const uint8_t* i_data, size_t i_size)
 {
     FuzzInput in(i_data, i_size);
     FuzzXtra xtra;
-    Session(&xtra, &in).run();
+    Session(&xtra, &in, BUDGET).run();
+}
+
+// The same steps, with frames and images that stay small.
+void fuzzXtraLean(const uint8_t* i_data, size_t i_size)
+{
+    FuzzInput in(i_data, i_size);
+    FuzzXtra xtra;
+    Session(&xtra, &in, LEAN_BUDGET).run();
 }
 
 }  // namespace MarkeyeFuzz

@@ -59,9 +59,14 @@ int ByteInput::readPacket(void* io_opaque, uint8_t* o_buffer, int i_size)
     const std::size_t wanted = static_cast<std::size_t>(i_size);
     if (input._stream == nullptr) {
         const std::size_t count = std::min(wanted, input._size - input._position);
+        // No bytes left, or none at all: then _bytes may be null, which
+        // memcpy must not get even for a count of 0.
+        if (count == 0) {
+            return AVERROR_EOF;
+        }
         std::memcpy(o_buffer, input._bytes + input._position, count);
         input._position += count;
-        return count == 0 ? AVERROR_EOF : static_cast<int>(count);
+        return static_cast<int>(count);
     }
     if (input._position < input._head.size()) {
         const std::size_t count = std::min(wanted, input._head.size() - input._position);
