@@ -306,7 +306,13 @@ private:
                 crossings[count++] = (b[0] - a[0]) * (i_y - a[1]) / (b[1] - a[1]) + a[0];
             }
         }
-        std::sort(crossings, crossings + count);
+        // At most four: sorted in place by hand, as g++ cannot tell that
+        // std::sort's inlined insertion step stays within the array.
+        for (int k = 1; k < count; k++) {
+            for (int m = k; m > 0 && crossings[m - 1] > crossings[m]; m--) {
+                std::swap(crossings[m - 1], crossings[m]);
+            }
+        }
         for (int k = 0; k + 1 < count; k += 2) {
             // Columns x with crossings[k] <= x < crossings[k + 1].
             const double first = std::max(0.0, std::ceil(crossings[k]));
