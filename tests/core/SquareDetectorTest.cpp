@@ -492,9 +492,9 @@ TEST_F(SquareDetectorTest, WarmDetectorAllocatesNothingPerFrame)
     build(260, 180);
     drawTiles(*_bin, 5, 5, 8, 8);
     fillRect(*_bin, 180, 20, 239, 79);
-    const int64_t cold = g_allocations;
+    // The first frame may still make what is sized by what it finds; the
+    // records themselves were all made with the detector.
     ASSERT_EQ(detect(), 65);
-    EXPECT_GT(g_allocations, cold) << "the first frame creates the records";
     const int64_t before = g_allocations;
     ASSERT_EQ(detect(), 65);
     fillRaster(*_bin, 1);
