@@ -53,7 +53,7 @@ std::vector<uint8_t> rgbPixels(int i_width, int i_height, Content i_content)
     return rgb;
 }
 
-struct TJpegSpec
+struct TJpegRecipe
 {
     int width = 64;
     int height = 32;
@@ -83,7 +83,7 @@ std::vector<jpeg_scan_info> scanScript(int i_components, int i_scans)
     return script;
 }
 
-Bytes encodeJpeg(const TJpegSpec& i_spec)
+Bytes encodeJpeg(const TJpegRecipe& i_recipe)
 {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
@@ -92,33 +92,33 @@ Bytes encodeJpeg(const TJpegSpec& i_spec)
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
-    const bool inks = i_spec.space != JCS_RGB;
-    info.image_width = static_cast<JDIMENSION>(i_spec.width);
-    info.image_height = static_cast<JDIMENSION>(i_spec.height);
+    const bool inks = i_recipe.space != JCS_RGB;
+    info.image_width = static_cast<JDIMENSION>(i_recipe.width);
+    info.image_height = static_cast<JDIMENSION>(i_recipe.height);
     info.input_components = inks ? 4 : 3;
     info.in_color_space = inks ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, i_spec.space == JCS_RGB ? JCS_YCbCr : i_spec.space);
+    jpeg_set_colorspace(&info, i_recipe.space == JCS_RGB ? JCS_YCbCr : i_recipe.space);
     jpeg_set_quality(&info, 100, TRUE);
     for (int c = 0; c < info.num_components; c++) {
         info.comp_info[c].h_samp_factor = 1;
         info.comp_info[c].v_samp_factor = 1;
     }
     const std::vector<jpeg_scan_info> script =
-        i_spec.scans > 0 ? scanScript(info.num_components, i_spec.scans) : std::vector<jpeg_scan_info>();
-    if (i_spec.scans > 0) {
+        i_recipe.scans > 0 ? scanScript(info.num_components, i_recipe.scans) : std::vector<jpeg_scan_info>();
+    if (i_recipe.scans > 0) {
         info.scan_info = script.data();
         info.num_scans = static_cast<int>(script.size());
     }
     jpeg_start_compress(&info, TRUE);
-    if (!i_spec.app1.empty()) {
-        jpeg_write_marker(&info, JPEG_APP0 + 1, i_spec.app1.data(), static_cast<unsigned>(i_spec.app1.size()));
+    if (!i_recipe.app1.empty()) {
+        jpeg_write_marker(&info, JPEG_APP0 + 1, i_recipe.app1.data(), static_cast<unsigned>(i_recipe.app1.size()));
     }
-    const std::vector<uint8_t> rgb = rgbPixels(i_spec.width, i_spec.height, i_spec.content);
-    std::vector<uint8_t> row(static_cast<size_t>(i_spec.width) * info.input_components);
-    for (int y = 0; y < i_spec.height; y++) {
-        for (int x = 0; x < i_spec.width; x++) {
-            const uint8_t* source = &rgb[(static_cast<size_t>(y) * i_spec.width + x) * 3];
+    const std::vector<uint8_t> rgb = rgbPixels(i_recipe.width, i_recipe.height, i_recipe.content);
+    std::vector<uint8_t> row(static_cast<size_t>(i_recipe.width) * info.input_components);
+    for (int y = 0; y < i_recipe.height; y++) {
+        for (int x = 0; x < i_recipe.width; x++) {
+            const uint8_t* source = &rgb[(static_cast<size_t>(y) * i_recipe.width + x) * 3];
             uint8_t* target = &row[static_cast<size_t>(x) * info.input_components];
             // Inverted inks with no black: each ink's value is the colour's.
             std::memcpy(target, source, 3);
@@ -210,11 +210,11 @@ void putBigEndian16(Bytes* io_bytes, size_t i_at, int i_value)
 
 TEST(HostileJpegTest, DamagedDataIsAnErrorNotAPicture)
 {
-    TJpegSpec spec;
-    spec.width = 640;
-    spec.height = 480;
-    spec.content = Content::NOISE;
-    Bytes bytes = encodeJpeg(spec);
+    TJpegRecipe recipe;
+    recipe.width = 640;
+    recipe.height = 480;
+    recipe.content = Content::NOISE;
+    Bytes bytes = encodeJpeg(recipe);
     ASSERT_EQ(decode(bytes).width(), 640);
     std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2), 400, 0x55);
     EXPECT_EQ(refusal(bytes).rfind("crafted: bad JPEG: ", 0), 0u) << refusal(bytes);
@@ -222,7 +222,7 @@ TEST(HostileJpegTest, DamagedDataIsAnErrorNotAPicture)
 
 TEST(HostileJpegTest, SizePatchedBeyondTheDataIsRefusedWhereTheDataEnds)
 {
-    Bytes bytes = encodeJpeg(TJpegSpec{});
+    Bytes bytes = encodeJpeg(TJpegRecipe{});
     const size_t frame = find(bytes, {0xFF, 0xC0});
     ASSERT_LT(frame, bytes.size());
     putBigEndian16(&bytes, frame + 5, 4000);
@@ -232,7 +232,7 @@ TEST(HostileJpegTest, SizePatchedBeyondTheDataIsRefusedWhereTheDataEnds)
 
 TEST(HostileJpegTest, SizeBeyondTheLargestFrameIsRefusedBeforeDecoding)
 {
-    Bytes bytes = encodeJpeg(TJpegSpec{});
+    Bytes bytes = encodeJpeg(TJpegRecipe{});
     const size_t frame = find(bytes, {0xFF, 0xC0});
     putBigEndian16(&bytes, frame + 5, 16384);
     putBigEndian16(&bytes, frame + 7, 16384);
@@ -241,19 +241,19 @@ TEST(HostileJpegTest, SizeBeyondTheLargestFrameIsRefusedBeforeDecoding)
 
 TEST(HostileJpegTest, ScansBeyondTheLimitAreRefusedAndUpToItRead)
 {
-    TJpegSpec spec;
-    spec.scans = markeye::MAX_JPEG_SCANS - 1;
-    EXPECT_EQ(quadrantAt(decode(encodeJpeg(spec)), 0, 0), 0);
-    spec.scans = markeye::MAX_JPEG_SCANS + 20;
-    EXPECT_EQ(refusal(encodeJpeg(spec)), "crafted: bad JPEG: more than 100 scans, the most read");
+    TJpegRecipe recipe;
+    recipe.scans = markeye::MAX_JPEG_SCANS - 1;
+    EXPECT_EQ(quadrantAt(decode(encodeJpeg(recipe)), 0, 0), 0);
+    recipe.scans = markeye::MAX_JPEG_SCANS + 20;
+    EXPECT_EQ(refusal(encodeJpeg(recipe)), "crafted: bad JPEG: more than 100 scans, the most read");
 }
 
 TEST(HostileJpegTest, CmykAndYcckAreReadWithAdobesInvertedInks)
 {
     for (const J_COLOR_SPACE space : {JCS_CMYK, JCS_YCCK}) {
-        TJpegSpec spec;
-        spec.space = space;
-        const markeye::Image image = decode(encodeJpeg(spec));
+        TJpegRecipe recipe;
+        recipe.space = space;
+        const markeye::Image image = decode(encodeJpeg(recipe));
         ASSERT_EQ(image.width(), 64);
         EXPECT_EQ(quadrantAt(image, 8, 4), 0) << space;
         EXPECT_EQ(quadrantAt(image, 56, 4), 1) << space;
@@ -279,9 +279,9 @@ class ExifOrientationTest : public ::testing::TestWithParam<TOrientationCase>
 TEST_P(ExifOrientationTest, TurnsThePictureUprightUnlessTurnedOff)
 {
     const TOrientationCase& c = GetParam();
-    TJpegSpec spec;
-    spec.app1 = exifOrientation(c.value, c.big_endian);
-    const Bytes bytes = encodeJpeg(spec);
+    TJpegRecipe recipe;
+    recipe.app1 = exifOrientation(c.value, c.big_endian);
+    const Bytes bytes = encodeJpeg(recipe);
     const markeye::Image upright = decode(bytes);
     ASSERT_EQ(upright.width(), c.width);
     ASSERT_EQ(upright.height(), c.height);
@@ -312,14 +312,14 @@ INSTANTIATE_TEST_SUITE_P(EveryValue, ExifOrientationTest,
 
 TEST(HostileJpegTest, DamagedExifLeavesThePictureAsStored)
 {
-    TJpegSpec spec;
-    spec.app1 = exifOrientation(6, true);
+    TJpegRecipe recipe;
+    recipe.app1 = exifOrientation(6, true);
     // IFD0 said to lie far beyond the segment.
-    spec.app1[10] = 0x7F;
-    const markeye::Image image = decode(encodeJpeg(spec));
+    recipe.app1[10] = 0x7F;
+    const markeye::Image image = decode(encodeJpeg(recipe));
     EXPECT_EQ(image.width(), 64);
-    spec.app1.resize(16);
-    EXPECT_EQ(decode(encodeJpeg(spec)).width(), 64);
+    recipe.app1.resize(16);
+    EXPECT_EQ(decode(encodeJpeg(recipe)).width(), 64);
 }
 
 // ---- PNG
