@@ -18,7 +18,7 @@ VoARMarkerTracks::VoARMarkerTracks(int32_t i_capacity, int32_t i_max_unseen,
                        0,
                        false,
                        VoARTransMatResult(),
-                       VoARTransMatResult(),
+                       {0.0, 0.0, 0.0},
                        VoARPoseFilter(i_filter, i_marker_width),
                        0.0,
                        0.0,
@@ -58,11 +58,9 @@ VoARMarkerTracks::TTrack* VoARMarkerTracks::match(int32_t i_pattern, const doubl
         nearest->pattern = i_pattern;
         nearest->direction = -1;
         nearest->measured.has_value = false;
-        nearest->kept_side.has_value = false;
         nearest->filter.reset();
-        nearest->own_side_sum = 0.0;
-        nearest->other_side_sum = 0.0;
-        nearest->side_weight = 0.0;
+        const double facing[3] = {0.0, 0.0, 0.0};
+        startSide(facing, nearest);
     }
     nearest->centre[0] = i_centre[0];
     nearest->centre[1] = i_centre[1];
@@ -93,23 +91,40 @@ void VoARMarkerTracks::clear()
     _count = 0;
 }
 
+void VoARMarkerTracks::startSide(const double i_tilt[3], TTrack* io_track)
+{
+    restartSide(i_tilt, io_track);
+    io_track->noise_sum = 0.0;
+    io_track->side_weight = 0.0;
+}
+
+void VoARMarkerTracks::restartSide(const double i_tilt[3], TTrack* io_track)
+{
+    for (int k = 0; k < 3; k++) {
+        io_track->lean[k] = i_tilt[k];
+    }
+    io_track->side_evidence = 0.0;
+}
+
+void VoARMarkerTracks::addLean(const double i_tilt[3], TTrack* io_track)
+{
+    for (int k = 0; k < 3; k++) {
+        io_track->lean[k] = LEAN_MEMORY * io_track->lean[k] + (1.0 - LEAN_MEMORY) * i_tilt[k];
+    }
+}
+
 bool VoARMarkerTracks::prefersOtherSide(double i_own_error, double i_other_error, TTrack* io_track)
 {
     // A frame without another side tells nothing either way.
     if (!std::isfinite(i_other_error)) {
         return false;
     }
-    io_track->own_side_sum = SIDE_MEMORY * io_track->own_side_sum + i_own_error;
-    io_track->other_side_sum = SIDE_MEMORY * io_track->other_side_sum + i_other_error;
-    io_track->side_weight = SIDE_MEMORY * io_track->side_weight + 1.0;
-    if (io_track->side_weight < MIN_SIDE_WEIGHT ||
-        !(io_track->other_side_sum * SIDE_SWITCH_RATIO < io_track->own_side_sum)) {
-        return false;
-    }
-    const double own = io_track->own_side_sum;
-    io_track->own_side_sum = io_track->other_side_sum;
-    io_track->other_side_sum = own;
-    return true;
+    io_track->noise_sum = NOISE_MEMORY * io_track->noise_sum + std::fmin(i_own_error, i_other_error);
+    io_track->side_weight = NOISE_MEMORY * io_track->side_weight + 1.0;
+    const double noise = std::fmax(io_track->noise_sum / io_track->side_weight, NOISE_FLOOR);
+    const double evidence = std::fmin((i_own_error - i_other_error) / noise, FRAME_EVIDENCE);
+    io_track->side_evidence = std::fmax(0.0, SIDE_MEMORY * io_track->side_evidence + evidence);
+    return io_track->side_weight >= MIN_SIDE_WEIGHT && io_track->side_evidence > SWITCH_EVIDENCE;
 }
 
 }  // namespace VoTrack

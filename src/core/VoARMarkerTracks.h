@@ -18,17 +18,34 @@ namespace VoTrack {
 class VoARMarkerTracks
 {
 public:
-    // A track moves to the other side of the ambiguity when the other
-    // side's squared reprojection errors, summed over the recent frames
-    // (each frame's weight decaying by SIDE_MEMORY per frame), are below
-    // those of its own side by this factor; the evidence of one frame is
-    // noisy (two poses of a small, squarely facing marker fit about alike),
-    // that of some twenty is not.
-    static constexpr double SIDE_SWITCH_RATIO = 2.0;
-    static constexpr double SIDE_MEMORY = 0.95;
-    // ...and the frames summed weigh at least this much: the side of a new
-    // track is the one its first frames fit best.
+    // A track moves to the other side of the ambiguity on the evidence of
+    // its recent frames: each frame adds the amount by which the side
+    // followed fits worse than the other (the difference of their squared
+    // reprojection errors, in units of the track's usual squared error),
+    // the sum decaying by SIDE_MEMORY per frame and never below 0, and the
+    // track moves once the sum passes SWITCH_EVIDENCE. A marker facing the
+    // camera nearly squarely gives each side now and then a frame that fits
+    // it better by chance, seldom several in a row; a pose on the wrong side
+    // fits worse frame after frame, by more the more the marker leans. One
+    // frame counts at most FRAME_EVIDENCE: a corner misplaced once (a
+    // reflection, a blurred frame) would otherwise turn the pose over alone.
+    static constexpr double SIDE_MEMORY = 0.9;
+    static constexpr double SWITCH_EVIDENCE = 20.0;
+    static constexpr double FRAME_EVIDENCE = 6.0;
+    // The track's usual squared error: the better side's, averaged over its
+    // frames (decaying by NOISE_MEMORY per frame), never taken below
+    // NOISE_FLOOR squared pixels (noise-free frames would make any
+    // difference count).
+    static constexpr double NOISE_MEMORY = 0.95;
+    static constexpr double NOISE_FLOOR = 0.02 * 0.02;
+    // ...and no evidence counts before the frames weigh this much: the side
+    // of a new track is the one its first frames fit best.
     static constexpr double MIN_SIDE_WEIGHT = 3.0;
+    // The side a track keeps is the way its poses' normals lean across their
+    // viewing rays, averaged over its frames (each frame's weight decaying
+    // by LEAN_MEMORY per frame): one frame whose noise turns the pose over
+    // does not move it, a marker turning through facing the camera does.
+    static constexpr double LEAN_MEMORY = 0.85;
     // A marker belongs to a track of its pattern when its centre lies within
     // this many of its sides (pixels across) of the track's last centre, the
     // reach growing by as much again for each frame the track went unseen.
@@ -50,16 +67,16 @@ public:
         // Frames since it was last seen (0 once seen in this frame).
         int32_t unseen;
         bool seen_this_frame;
-        // The last measured pose, before the filter, and the last that
-        // leaned across its viewing ray (VoARPlanarPose::leans), whose side
-        // of the ambiguity the track keeps.
+        // The last measured pose, before the filter.
         VoARTransMatResult measured;
-        VoARTransMatResult kept_side;
+        // The averaged lean (VoARPlanarPose::tiltOf), whose side of the
+        // ambiguity the track keeps.
+        double lean[3];
         VoARPoseFilter filter;
-        // The decayed sums of the squared reprojection errors of the side
-        // followed and of the other side, and of the frames' weights.
-        double own_side_sum;
-        double other_side_sum;
+        // The evidence for the other side, the decayed sums of the better
+        // side's squared errors and of the frames' weights.
+        double side_evidence;
+        double noise_sum;
         double side_weight;
     };
 
@@ -82,10 +99,18 @@ public:
     // Forgets every track (a new sequence); numbering goes on.
     void clear();
 
+    // A track's side, its evidence and its usual error start from a pose
+    // whose tilt is i_tilt (a new track, or another direction).
+    static void startSide(const double i_tilt[3], TTrack* io_track);
+    // Its side and evidence start again from a pose on the other side whose
+    // tilt is i_tilt; the usual error is the marker's, and stays.
+    static void restartSide(const double i_tilt[3], TTrack* io_track);
+    // Adds the tilt of a pose refined from the track's last one to its lean.
+    static void addLean(const double i_tilt[3], TTrack* io_track);
     // Adds a frame's squared errors of the side followed and of the other
     // side to the track's evidence (nothing when the other is infinite: the
     // frame had none); true when the other side now fits clearly better, in
-    // which case the track takes it (the sums change places).
+    // which case the track should take it (restartSide).
     static bool prefersOtherSide(double i_own_error, double i_other_error, TTrack* io_track);
 
 private:

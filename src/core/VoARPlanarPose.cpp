@@ -401,9 +401,10 @@ bool VoARPlanarPose::solve(const double i_corners[4][2], double i_marker_width, 
 }
 
 bool VoARPlanarPose::solveContinued(const double i_corners[4][2], double i_marker_width,
-                                    const VoARDoubleMatrix34& i_previous, const VoARDoubleMatrix34& i_side,
+                                    const VoARDoubleMatrix34& i_previous, const double i_lean[3],
                                     VoARTransMatResult* o_continued, double* o_continued_error,
-                                    VoARTransMatResult* o_other, double* o_other_error) const
+                                    VoARTransMatResult* o_other, double* o_other_error,
+                                    double o_refined_tilt[3]) const
 {
     double rays[VERTEX_COUNT][2];
     double rotations[2][3][3];
@@ -428,7 +429,7 @@ bool VoARPlanarPose::solveContinued(const double i_corners[4][2], double i_marke
     // The mirrored start is whichever fresh one lies across the viewing ray
     // from the continued pose; with neither there, the facing pose is tried.
     double tilt[3];
-    tiltOf(continued.rotation, continued.translation, tilt);
+    VoTrack::tiltOf(continued.rotation, continued.translation, tilt);
     int across = -1;
     for (int k = 0; k < 2; k++) {
         const double normal[3] = {solutions[k].rotation[0][2], solutions[k].rotation[1][2], solutions[k].rotation[2][2]};
@@ -439,7 +440,10 @@ bool VoARPlanarPose::solveContinued(const double i_corners[4][2], double i_marke
     }
     Solution other;
     const bool other_valid = otherSide(i_corners, vertices, continued, across < 0 ? continued : solutions[across], &other);
-    if (other_valid && crossed(i_side, continued)) {
+    for (int k = 0; k < 3; k++) {
+        o_refined_tilt[k] = tilt[k];
+    }
+    if (other_valid && crossed(i_lean, continued)) {
         std::swap(continued, other);
     }
     storePose(continued, o_continued);
@@ -454,24 +458,25 @@ bool VoARPlanarPose::solveContinued(const double i_corners[4][2], double i_marke
     return true;
 }
 
-bool VoARPlanarPose::leans(const VoARDoubleMatrix34& i_pose)
+void VoARPlanarPose::tiltOf(const VoARDoubleMatrix34& i_pose, double o_tilt[3])
 {
     const double rotation[3][3] = {
         {i_pose.m00, i_pose.m01, i_pose.m02}, {i_pose.m10, i_pose.m11, i_pose.m12}, {i_pose.m20, i_pose.m21, i_pose.m22}};
     const double centre[3] = {i_pose.m03, i_pose.m13, i_pose.m23};
-    double tilt[3];
-    tiltOf(rotation, centre, tilt);
-    return dot(tilt, tilt) >= MIN_SIDE_TILT * MIN_SIDE_TILT;
+    VoTrack::tiltOf(rotation, centre, o_tilt);
 }
 
-bool VoARPlanarPose::crossed(const VoARDoubleMatrix34& i_side, const Solution& i_solution) const
+bool VoARPlanarPose::crossed(const double i_lean[3], const Solution& i_solution)
 {
-    const double side[3][3] = {
-        {i_side.m00, i_side.m01, i_side.m02}, {i_side.m10, i_side.m11, i_side.m12}, {i_side.m20, i_side.m21, i_side.m22}};
-    double tilt[3];
-    tiltOf(side, i_solution.translation, tilt);
+    // i_lean's part across this frame's viewing ray.
+    const double* ray = i_solution.translation;
+    const double along = dot(i_lean, ray) / dot(ray, ray);
+    double lean[3];
+    for (int k = 0; k < 3; k++) {
+        lean[k] = i_lean[k] - along * ray[k];
+    }
     const double normal[3] = {i_solution.rotation[0][2], i_solution.rotation[1][2], i_solution.rotation[2][2]};
-    return dot(tilt, tilt) > MIN_SIDE_TILT * MIN_SIDE_TILT && dot(normal, tilt) < 0.0;
+    return dot(lean, lean) > MIN_SIDE_TILT * MIN_SIDE_TILT && dot(normal, lean) < 0.0;
 }
 
 bool VoARPlanarPose::prepare(const double i_corners[4][2], double i_marker_width, double o_rays[4][2],
@@ -692,7 +697,7 @@ bool VoARPlanarPose::otherSide(const double i_corners[4][2], const double i_vert
     // The mirrored start counts only if its refinement stayed on its side;
     // otherwise it came back to i_best's minimum.
     double tilt[3];
-    tiltOf(i_best.rotation, i_best.translation, tilt);
+    VoTrack::tiltOf(i_best.rotation, i_best.translation, tilt);
     const double other_normal[3] = {i_other.rotation[0][2], i_other.rotation[1][2], i_other.rotation[2][2]};
     const bool other_side = dot(other_normal, tilt) < 0.0;
     if (other_side && (!facing_valid || i_other.squared_error < facing.squared_error)) {

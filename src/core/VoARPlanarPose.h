@@ -72,19 +72,23 @@ public:
     // o_continued_error); when that refinement is not acceptable, the pose
     // solve() gives. o_other: the least-error pose found on the other side of
     // the ambiguity from o_continued, as solve() seeks it (has_value false
-    // and o_other_error infinite when none is acceptable). i_side: the last
-    // pose of the marker that leaned (leans()), whose side is kept: when the
-    // noise of this frame leaves no minimum on its side (the refinement
-    // crossed over), the two change places: o_continued is the best pose on
-    // i_side's side (often the one facing squarely along the viewing ray),
-    // o_other the minimum across. Returns false as solve() does, changing no
-    // output. Allocates nothing.
+    // and o_other_error infinite when none is acceptable). i_lean: the way
+    // the marker's normal has leaned across its viewing ray (a tilt, as
+    // tiltOf() gives, in camera coordinates), whose side is kept: when it
+    // leans by MIN_SIDE_TILT or more and the noise of this frame leaves no
+    // minimum on its side (the refinement crossed over), the two change
+    // places: o_continued is the best pose on i_lean's side (often the one
+    // facing squarely along the viewing ray), o_other the minimum across.
+    // o_refined_tilt: the tilt of the refinement from i_previous, before any
+    // change of places. Returns false as solve() does, changing no output.
+    // Allocates nothing.
     bool solveContinued(const double i_corners[4][2], double i_marker_width, const VoARDoubleMatrix34& i_previous,
-                        const VoARDoubleMatrix34& i_side, VoARTransMatResult* o_continued, double* o_continued_error,
-                        VoARTransMatResult* o_other, double* o_other_error) const;
-    // Whether a pose's normal leans across the viewing ray to its centre by
-    // MIN_SIDE_TILT or more: it has a side of the ambiguity.
-    static bool leans(const VoARDoubleMatrix34& i_pose);
+                        const double i_lean[3], VoARTransMatResult* o_continued, double* o_continued_error,
+                        VoARTransMatResult* o_other, double* o_other_error, double o_refined_tilt[3]) const;
+    // How a pose's normal leans across the viewing ray to its centre: the
+    // normal's part square to the ray (length the sine of the angle between
+    // them), 0 for a marker facing the camera squarely.
+    static void tiltOf(const VoARDoubleMatrix34& i_pose, double o_tilt[3]);
 
     // Least points refinePoints takes: three points off one line fix a pose.
     static constexpr int32_t MIN_REFINED_POINTS = 3;
@@ -141,9 +145,9 @@ private:
     // solution's projected vertices.
     double squaredError(const double (*i_corners)[2], const double (*i_vertices)[3], int i_count,
                         const Solution& i_solution) const;
-    // Whether i_solution's normal leans across the viewing ray from the way
-    // i_side's leans, i_side leaning by MIN_SIDE_TILT or more.
-    bool crossed(const VoARDoubleMatrix34& i_side, const Solution& i_solution) const;
+    // Whether i_solution's normal leans across its viewing ray against
+    // i_lean, i_lean leaning across that ray by MIN_SIDE_TILT or more.
+    static bool crossed(const double i_lean[3], const Solution& i_solution);
     // The corners' rays, the two starting rotations and the vertices, after
     // checking the width and the corners; false when solving is hopeless.
     bool prepare(const double i_corners[4][2], double i_marker_width, double o_rays[4][2],

@@ -71,7 +71,7 @@ bool TemporalTracks::solve(TFrameSetup& io_setup, const VoTrack::VoARSquare& i_s
         // No room for another track: the marker is reported as measured.
         VoARMarkerTracks::TTrack untracked = VoARMarkerTracks::TTrack{
             -1,   i_pattern, -1, _time, {0.0, 0.0}, 0.0, 0, true, VoTrack::VoARTransMatResult(),
-            VoTrack::VoARTransMatResult(), VoTrack::VoARPoseFilter(filterParameters(_options), _marker_width),
+            {0.0, 0.0, 0.0}, VoTrack::VoARPoseFilter(filterParameters(_options), _marker_width),
             0.0,  0.0,       0.0};
         return measure(io_setup, i_square, i_direction, io_detector, &untracked, o_pose);
     }
@@ -97,11 +97,7 @@ bool TemporalTracks::measure(TFrameSetup& io_setup, const VoTrack::VoARSquare& i
     // vertices: its last pose is no start.
     const bool continued = io_track->measured.has_value && io_track->direction == i_direction;
     if (!continued) {
-        io_track->kept_side.has_value = false;
         io_track->filter.reset();
-        io_track->own_side_sum = 0.0;
-        io_track->other_side_sum = 0.0;
-        io_track->side_weight = 0.0;
     }
     o_pose->track_id = -1;
     o_pose->ambiguity = std::numeric_limits<double>::quiet_NaN();
@@ -131,36 +127,32 @@ bool TemporalTracks::measurePlanar(const VoTrack::VoARPlanarPose& i_solver, cons
                                    bool i_continue, VoARMarkerTracks::TTrack* io_track, TPose* o_pose) const
 {
     double error = 0.0;
+    double tilt[3];
     if (!i_continue) {
         if (!i_solver.solve(i_corners, _marker_width, &o_pose->pose, &error, &o_pose->ambiguity)) {
             return false;
         }
-        keepSide(o_pose->pose, io_track);
+        VoTrack::VoARPlanarPose::tiltOf(o_pose->pose, tilt);
+        VoARMarkerTracks::startSide(tilt, io_track);
         return true;
     }
     VoTrack::VoARTransMatResult other;
     double other_error = 0.0;
-    const VoTrack::VoARDoubleMatrix34& side = io_track->kept_side.has_value ? io_track->kept_side : io_track->measured;
-    if (!i_solver.solveContinued(i_corners, _marker_width, io_track->measured, side, &o_pose->pose, &error, &other,
-                                 &other_error)) {
+    if (!i_solver.solveContinued(i_corners, _marker_width, io_track->measured, io_track->lean, &o_pose->pose, &error,
+                                 &other, &other_error, tilt)) {
         return false;
     }
+    VoARMarkerTracks::addLean(tilt, io_track);
     if (VoARMarkerTracks::prefersOtherSide(error * error, other_error * other_error, io_track)) {
         o_pose->pose = other;
         std::swap(error, other_error);
+        VoTrack::VoARPlanarPose::tiltOf(other, tilt);
+        VoARMarkerTracks::restartSide(tilt, io_track);
         // The pose jumps to the other side: smoothing across would drag.
         io_track->filter.reset();
     }
     o_pose->ambiguity = other_error > error ? error / other_error : 1.0;
-    keepSide(o_pose->pose, io_track);
     return true;
-}
-
-void TemporalTracks::keepSide(const VoTrack::VoARTransMatResult& i_pose, VoARMarkerTracks::TTrack* io_track)
-{
-    if (VoTrack::VoARPlanarPose::leans(i_pose)) {
-        io_track->kept_side = i_pose;
-    }
 }
 
 void TemporalTracks::endFrame()

@@ -57,9 +57,6 @@ private:
     bool measurePlanar(const VoTrack::VoARPlanarPose& i_solver, const double i_corners[4][2], bool i_continue,
                        VoTrack::VoARMarkerTracks::TTrack* io_track, TPose* o_pose) const;
 
-    // A pose that leans becomes the one whose side io_track keeps.
-    static void keepSide(const VoTrack::VoARTransMatResult& i_pose, VoTrack::VoARMarkerTracks::TTrack* io_track);
-
     TemporalOptions _options;
     double _marker_width;
     PoseSolver _pose_solver;
