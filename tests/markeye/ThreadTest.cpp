@@ -1,6 +1,7 @@
 // Trackers on several threads at once: each thread its own tracker (of
 // either way, or a board's) over its own frames, all running together, give
-// exactly what one thread gives tracking the same frames alone. Built with
+// exactly what one thread gives tracking the same frames alone; patterns
+// the library keeps once made are made on several threads at once. Built with
 // ThreadSanitizer in CI (MARKEYE_SANITIZE_THREAD), which also reports any
 // data race between them.
 
@@ -25,6 +26,44 @@ using markeye::TrackerOptions;
 namespace {
 
 constexpr int32_t THREADS = 4;
+
+}  // namespace
+
+// First here, so that in one process of every test the patterns are made by
+// these threads: each thread takes every generated and built-in pattern,
+// and each gets the pattern made from its picture.
+TEST(PatternThreadTest, PatternsMadeOnFourThreadsAtOnceAreThoseOfTheirPictures)
+{
+    auto numbersOf = [](bool i_made_here) {
+        std::vector<std::vector<int32_t>> numbers;
+        for (int32_t i = 0; i < markeye::Pattern::GENERATED_COUNT; i++) {
+            const markeye::Image picture = markeye::Pattern::generatedPicture(i);
+            numbers.push_back(i_made_here ? markeye::Pattern::fromPicture(picture.view()).numbers()
+                                          : markeye::Pattern::generated(i).numbers());
+        }
+        for (const std::string& name : markeye::Pattern::builtinNames()) {
+            const markeye::Image picture = markeye::Pattern::builtinPicture(name);
+            numbers.push_back(i_made_here ? markeye::Pattern::fromPicture(picture.view()).numbers()
+                                          : markeye::Pattern::builtin(name).numbers());
+        }
+        return numbers;
+    };
+    std::vector<std::vector<std::vector<int32_t>>> taken(THREADS);
+    std::vector<std::thread> threads;
+    for (int32_t t = 0; t < THREADS; t++) {
+        threads.emplace_back([&, t] { taken[static_cast<std::size_t>(t)] = numbersOf(false); });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    const std::vector<std::vector<int32_t>> made = numbersOf(true);
+    for (int32_t t = 0; t < THREADS; t++) {
+        EXPECT_TRUE(taken[static_cast<std::size_t>(t)] == made) << "thread " << t;
+    }
+}
+
+namespace {
+
 constexpr int32_t FRAMES_PER_THREAD = 6;
 constexpr int32_t ROUNDS = 3;
 
