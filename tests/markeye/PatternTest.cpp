@@ -537,3 +537,80 @@ TEST(MarkerPatternMakerTest, FileHoldsTheNumbersInOrder)
     EXPECT_THROW(markeye::Pattern::fromNumbers(numbers, GRID, GRID).save(::testing::TempDir() + "no/such/dir/x.patt"),
                  markeye::Error);
 }
+
+namespace {
+
+// The definition the maker follows, sample by sample: cell (row, column) of
+// block d is the rounded mean of 8 x 8 samples at the centres of an even
+// subdivision of the cell, each the nearest picture pixel to where the
+// sample falls on the picture turned d quarter turns counter-clockwise.
+std::vector<int32_t> numbersBySample(const markeye::Image& i_picture, int32_t i_width, int32_t i_height)
+{
+    const int32_t n = 8;
+    auto nearest = [](double i_fraction, int32_t i_count) {
+        return std::clamp(static_cast<int32_t>(std::floor(i_fraction * i_count)), 0, i_count - 1);
+    };
+    std::vector<int32_t> numbers(static_cast<size_t>(12 * i_width * i_height));
+    const size_t plane = static_cast<size_t>(i_width * i_height);
+    for (int32_t d = 0; d < 4; d++) {
+        for (int32_t row = 0; row < i_height; row++) {
+            for (int32_t column = 0; column < i_width; column++) {
+                int32_t sum[3] = {0, 0, 0};
+                for (int32_t j = 0; j < n; j++) {
+                    for (int32_t i = 0; i < n; i++) {
+                        const double s = (column + (i + 0.5) / n) / i_width;
+                        const double t = (row + (j + 0.5) / n) / i_height;
+                        const double u[4] = {s, 1.0 - t, 1.0 - s, t};
+                        const double v[4] = {t, s, 1.0 - t, 1.0 - s};
+                        const uint8_t* rgb =
+                            i_picture.pixel(nearest(u[d], i_picture.width()), nearest(v[d], i_picture.height()));
+                        for (int32_t c = 0; c < 3; c++) {
+                            sum[c] += rgb[c];
+                        }
+                    }
+                }
+                // Planes blue, green, red.
+                for (int32_t c = 0; c < 3; c++) {
+                    numbers[(static_cast<size_t>(d) * 3 + static_cast<size_t>(2 - c)) * plane +
+                            static_cast<size_t>(row * i_width + column)] = (sum[c] + n * n / 2) / (n * n);
+                }
+            }
+        }
+    }
+    return numbers;
+}
+
+markeye::Image seededPicture(int32_t i_width, int32_t i_height, uint32_t i_seed)
+{
+    std::mt19937 generator(i_seed);
+    std::uniform_int_distribution<int32_t> level(0, 255);
+    markeye::Image picture(i_width, i_height, PixelFormat::RGB);
+    for (int32_t y = 0; y < i_height; y++) {
+        for (int32_t x = 0; x < i_width; x++) {
+            for (int32_t c = 0; c < 3; c++) {
+                picture.pixel(x, y)[c] = static_cast<uint8_t>(level(generator));
+            }
+        }
+    }
+    return picture;
+}
+
+}  // namespace
+
+// Pictures coarser and finer than the grid, square and not, on square and
+// oblong grids: the numbers are those of the sample-by-sample definition.
+TEST(MarkerPatternMakerTest, CellsAreTheMeansOfTheirNearestSamples)
+{
+    const std::pair<int32_t, int32_t> pictures[] = {{4, 4}, {16, 16}, {24, 20}, {7, 13}, {100, 37}, {300, 300}};
+    const std::pair<int32_t, int32_t> grids[] = {{16, 16}, {8, 4}, {1, 2}, {64, 64}};
+    uint32_t seed = 1;
+    for (const auto& size : pictures) {
+        const markeye::Image picture = seededPicture(size.first, size.second, seed++);
+        for (const auto& grid : grids) {
+            SCOPED_TRACE(::testing::Message() << size.first << " x " << size.second << " picture, " << grid.first
+                                              << " x " << grid.second << " grid");
+            EXPECT_EQ(Pattern::fromPicture(picture.view(), grid.first, grid.second).numbers(),
+                      numbersBySample(picture, grid.first, grid.second));
+        }
+    }
+}
