@@ -22,10 +22,6 @@ using Markeye::MarkerPose;
 
 namespace {
 
-constexpr int BUILTIN_COUNT = 8;
-// What the tracker reaches on clean frames (as in TrackCommandTest):
-// translation within 2 % of the distance.
-constexpr double TRANSLATION_TOLERANCE = 0.02;
 // Columns of a CSV row: frame, time, width, height, pattern, name,
 // confidence, direction, 8 corner coordinates, 12 pose numbers, track, error.
 constexpr size_t CSV_COLUMNS = 30;

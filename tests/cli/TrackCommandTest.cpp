@@ -16,14 +16,7 @@ using Markeye::MarkerPose;
 
 namespace {
 
-// What the tracker reaches on clean frames with markers 110 to 130 pixels
-// across: corners within 1.5 pixels, rotation within 2 degrees, translation
-// within 2 % of the distance.
-constexpr double CORNER_TOLERANCE_PX = 1.5;
-constexpr double ROTATION_TOLERANCE_DEG = 2.0;
-constexpr double TRANSLATION_TOLERANCE = 0.02;
 constexpr double DEFAULT_MIN_CONFIDENCE = 0.55;
-constexpr int BUILTIN_COUNT = 8;
 
 const std::vector<std::string> FRAME_KEYS = {"frame", "time", "width", "height", "elapsed_ms", "markers"};
 const std::vector<std::string> FOUND_KEYS = {"pattern", "found", "confidence", "direction", "corners", "pose"};

@@ -11,6 +11,15 @@
 
 namespace CliTest {
 
+// Built-in markers the track command loads when given no pattern.
+constexpr int BUILTIN_COUNT = 8;
+// What the tracker reaches on clean frames with markers 110 to 130 pixels
+// across: corners within 1.5 pixels, rotation within 2 degrees, translation
+// within 2 % of the distance.
+constexpr double CORNER_TOLERANCE_PX = 1.5;
+constexpr double ROTATION_TOLERANCE_DEG = 2.0;
+constexpr double TRANSLATION_TOLERANCE = 0.02;
+
 // The "pose" member of a marker object.
 VoTrack::VoARDoubleMatrix34 poseOf(const TJson& i_marker);
 // Largest distance in pixels between a marker's "corners" (in marker order)

@@ -32,11 +32,7 @@ constexpr double CLIP_RATE = 30.0;
 // The marker shown: built-in marker 3 (dots), pattern 3.
 constexpr int MARKER = 3;
 // H.264 at the writer's quality moves edges by a few hundredths of a pixel:
-// the tolerances of the picture files' tests hold (pixels, degrees, share
-// of the distance).
-constexpr double CORNER_TOLERANCE_PX = 1.5;
-constexpr double ROTATION_TOLERANCE_DEG = 2.0;
-constexpr double TRANSLATION_TOLERANCE = 0.02;
+// the tolerances of the picture files' tests (TrackOutput.h) hold.
 // Matroska keeps times to the millisecond (MP4 to a fraction of a frame in
 // its own time base, and the output to the microsecond).
 constexpr double TIME_TOLERANCE_S = 0.0006;

@@ -4,152 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <limits>
-#include <new>
 #include <random>
 #include <vector>
 
+#include "CountingAllocator.h"
 #include "../../support/SyntheticSquare.h"
 #include "VoARPerspectiveProjectionMatrix.h"
 #include "VoARPlanarPose.h"
 #include "VoARTransMatResult.h"
 
-namespace {
-
-// Allocations made while counting is on.
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-
-void count()
-{
-    if (g_counting.load(std::memory_order_relaxed)) {
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-}
-
-void* countedAllocation(std::size_t i_size)
-{
-    count();
-    // malloc(0) may return null; a C++ allocation of 0 bytes may not.
-    void* block = std::malloc(i_size == 0 ? 1 : i_size);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    return block;
-}
-
-void* countedAlignedAllocation(std::size_t i_size, std::align_val_t i_alignment)
-{
-    count();
-    const std::size_t alignment = static_cast<std::size_t>(i_alignment);
-    // aligned_alloc wants a size that is a multiple of the alignment.
-    const std::size_t size = (i_size + alignment - 1) / alignment * alignment;
-    void* block = std::aligned_alloc(alignment, size == 0 ? alignment : size);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    return block;
-}
-
-void* countedNothrowAllocation(std::size_t i_size) noexcept
-{
-    try {
-        return countedAllocation(i_size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
-}  // namespace
-
-// Every replaceable form, so that none escapes the count (a sanitizer
-// runtime supplies each form itself rather than forwarding to one).
-void* operator new(std::size_t i_size)
-{
-    return countedAllocation(i_size);
-}
-
-void* operator new[](std::size_t i_size)
-{
-    return countedAllocation(i_size);
-}
-
-void* operator new(std::size_t i_size, const std::nothrow_t&) noexcept
-{
-    return countedNothrowAllocation(i_size);
-}
-
-void* operator new[](std::size_t i_size, const std::nothrow_t&) noexcept
-{
-    return countedNothrowAllocation(i_size);
-}
-
-void* operator new(std::size_t i_size, std::align_val_t i_alignment)
-{
-    return countedAlignedAllocation(i_size, i_alignment);
-}
-
-void* operator new[](std::size_t i_size, std::align_val_t i_alignment)
-{
-    return countedAlignedAllocation(i_size, i_alignment);
-}
-
-void operator delete(void* i_block) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete[](void* i_block) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete(void* i_block, std::size_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete[](void* i_block, std::size_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete(void* i_block, std::align_val_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete[](void* i_block, std::align_val_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete(void* i_block, std::size_t, std::align_val_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete[](void* i_block, std::size_t, std::align_val_t) noexcept
-{
-    std::free(i_block);
-}
+using TestSupport::allocationsOf;
 
 namespace {
 
 using namespace VoTrackTest;
-
-// Allocations made by i_work, with counting on only around it.
-template <class TWork>
-long allocationsOf(TWork&& i_work)
-{
-    g_allocations = 0;
-    g_counting = true;
-    i_work();
-    g_counting = false;
-    return g_allocations;
-}
 
 struct Corners
 {
@@ -221,7 +90,7 @@ protected:
 
 TEST_F(PlanarPoseAllocationTest, CountingSeesAnAllocation)
 {
-    EXPECT_EQ(allocationsOf([] { delete new int(1); }), 1);
+    EXPECT_EQ(TestSupport::allocationsOfOneBlock(), 1);
 }
 
 // No warm-up call: the very first solve must not allocate either.

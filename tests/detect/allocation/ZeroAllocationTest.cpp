@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
+#include "CountingAllocator.h"
 #include "DetectionScene.h"
 #include "IVoARBufferReader.h"
 #include "markeye/Pattern.h"
@@ -22,119 +20,7 @@
 #include "VoARSubpixelEdges.h"
 #include "VoARTransMatResult.h"
 
-namespace {
-
-// Allocations made while counting is on.
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-
-void* countedAllocation(std::size_t i_size)
-{
-    if (g_counting.load(std::memory_order_relaxed)) {
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    // malloc(0) may return null; a C++ allocation of 0 bytes may not.
-    void* block = std::malloc(i_size == 0 ? 1 : i_size);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    return block;
-}
-
-void* countedAlignedAllocation(std::size_t i_size, std::align_val_t i_alignment)
-{
-    if (g_counting.load(std::memory_order_relaxed)) {
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    const std::size_t alignment = static_cast<std::size_t>(i_alignment);
-    // aligned_alloc wants a size that is a multiple of the alignment.
-    const std::size_t size = (i_size + alignment - 1) / alignment * alignment;
-    void* block = std::aligned_alloc(alignment, size == 0 ? alignment : size);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    return block;
-}
-
-}  // namespace
-
-void* operator new(std::size_t i_size)
-{
-    return countedAllocation(i_size);
-}
-
-void* operator new[](std::size_t i_size)
-{
-    return countedAllocation(i_size);
-}
-
-void* operator new(std::size_t i_size, const std::nothrow_t&) noexcept
-{
-    try {
-        return countedAllocation(i_size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
-void* operator new[](std::size_t i_size, const std::nothrow_t&) noexcept
-{
-    try {
-        return countedAllocation(i_size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
-void* operator new(std::size_t i_size, std::align_val_t i_alignment)
-{
-    return countedAlignedAllocation(i_size, i_alignment);
-}
-
-void* operator new[](std::size_t i_size, std::align_val_t i_alignment)
-{
-    return countedAlignedAllocation(i_size, i_alignment);
-}
-
-void operator delete(void* i_block) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete[](void* i_block) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete(void* i_block, std::size_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete[](void* i_block, std::size_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete(void* i_block, std::align_val_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete[](void* i_block, std::align_val_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete(void* i_block, std::size_t, std::align_val_t) noexcept
-{
-    std::free(i_block);
-}
-
-void operator delete[](void* i_block, std::size_t, std::align_val_t) noexcept
-{
-    std::free(i_block);
-}
+using TestSupport::allocationsOf;
 
 namespace {
 
@@ -145,17 +31,6 @@ using VoTrack::VoARSingleDetectMarker;
 
 constexpr int32_t BGRA = VoTrack::IVoARBufferReader::BUFFERFORMAT_BYTE1D_B8G8R8X8_32;
 constexpr int32_t PATTERNS = 10;
-
-// Allocations made by i_work, with counting on only around it.
-template <class TWork>
-long allocationsOf(TWork&& i_work)
-{
-    g_allocations = 0;
-    g_counting = true;
-    i_work();
-    g_counting = false;
-    return g_allocations;
-}
 
 std::unique_ptr<VoTrack::VoARCode> makeCode(int32_t i_marker, int32_t i_grid)
 {
@@ -262,7 +137,7 @@ protected:
 
 TEST_F(ZeroAllocationTest, CountingSeesAnAllocation)
 {
-    EXPECT_EQ(allocationsOf([] { delete new int(1); }), 1);
+    EXPECT_EQ(TestSupport::allocationsOfOneBlock(), 1);
 }
 
 // The first frame is blank: it is the only one seen before counting starts,
