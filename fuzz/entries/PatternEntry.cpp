@@ -3,9 +3,10 @@
 // Input: a byte choosing the path, a byte telling how the sizes are read,
 // width and height (32 bits each), then the body: the pattern file's text,
 // or the list's numbers (one byte or four bytes per number). Whatever the
-// path, the body is also read by the library (markeye::Pattern::fromFile,
-// with and without the grid, or fromNumbers), and a pattern it takes is
-// searched for with the library's tracker.
+// path, the body is also read by the library (markeye::Pattern::fromText,
+// or fromFile for the plug-in's file path, with and without the grid, or
+// fromNumbers), and a pattern it takes is searched for with the library's
+// tracker.
 
 #include <algorithm>
 #include <functional>
@@ -182,11 +183,9 @@ void checkPattern(const markeye::Pattern& i_pattern, LibraryDepth i_depth)
         require(picture.width() == i_pattern.gridWidth() && picture.height() == i_pattern.gridHeight(),
                 "a direction's picture has the grid's size");
     }
-    const std::string saved = tempPath("library-saved.pat");
-    i_pattern.save(saved);
-    require(markeye::Pattern::fromFile(saved, i_pattern.gridWidth(), i_pattern.gridHeight()).numbers() ==
+    require(markeye::Pattern::fromText(i_pattern.toText(), i_pattern.gridWidth(), i_pattern.gridHeight()).numbers() ==
                 i_pattern.numbers(),
-            "a saved pattern reads back the same");
+            "a pattern's text reads back the same");
     if (i_depth == READ_ONLY) {
         return;
     }
@@ -209,14 +208,26 @@ void tryPattern(const std::function<markeye::Pattern()>& i_read, LibraryDepth i_
 void runLibrary(PatternPath i_path, int32_t i_width, int32_t i_height, const std::vector<uint8_t>& i_body,
                 bool i_wide, LibraryDepth i_depth)
 {
-    if (i_path == PATH_CORE_FILE || i_path == PATH_XTRA_FILE) {
-        const std::string file = writeTempFile("library.pat", i_body);
+    if (i_path == PATH_CORE_FILE) {
+        const std::string text(i_body.begin(), i_body.end());
         tryPattern([&] {
-            const markeye::Pattern pattern = markeye::Pattern::fromFile(file);
+            const markeye::Pattern pattern = markeye::Pattern::fromText(text);
             require(pattern.gridWidth() == pattern.gridHeight(), "a grid told by the count is square");
             return pattern;
         }, i_depth);
-        tryPattern([&] { return markeye::Pattern::fromFile(file, i_width, i_height); }, i_depth);
+        tryPattern([&] { return markeye::Pattern::fromText(text, i_width, i_height); }, i_depth);
+    } else if (i_path == PATH_XTRA_FILE) {
+        // Through a file, as read from disk.
+        const std::string file = writeTempFile("library.pat", i_body);
+        tryPattern([&] { return markeye::Pattern::fromFile(file); }, i_depth);
+        tryPattern([&] {
+            const markeye::Pattern pattern = markeye::Pattern::fromFile(file, i_width, i_height);
+            const std::string saved = tempPath("library-saved.pat");
+            pattern.save(saved);
+            require(markeye::Pattern::fromFile(saved, i_width, i_height).numbers() == pattern.numbers(),
+                    "a saved pattern reads back from its file");
+            return pattern;
+        }, i_depth);
     } else {
         tryPattern([&] { return markeye::Pattern::fromNumbers(numbersOf(i_body, i_wide), i_width, i_height); },
                    i_depth);

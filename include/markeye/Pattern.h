@@ -28,6 +28,11 @@ public:
     // as strict as fromFile without a grid. Throws Error when the file holds
     // fewer or more numbers, or a token is not a brightness.
     static Pattern fromFile(const std::string& i_path, int32_t i_grid_width, int32_t i_grid_height);
+    // A pattern file's text (as toText() gives it), from memory: as
+    // fromFile, with i_name for the pattern's name and in messages.
+    static Pattern fromText(const std::string& i_text, const std::string& i_name = "pattern");
+    static Pattern fromText(const std::string& i_text, int32_t i_grid_width, int32_t i_grid_height,
+                            const std::string& i_name = "pattern");
     // The numbers of a pattern file. Throws Error for a count that does not
     // fit the grid, a grid side not allowed, or a value outside 0 to 255.
     static Pattern fromNumbers(std::vector<int32_t> i_numbers, int32_t i_grid_width, int32_t i_grid_height,
@@ -85,8 +90,11 @@ public:
     // side, as `markeye marker` draws it), each cell a crisp block. Throws
     // Error for a side under 4 or over 16384.
     Image markerPicture(int32_t i_side) const;
-    // Writes the pattern file, one grid row per line. Throws Error naming
-    // the file when it cannot be written completely.
+    // The pattern file's text: the numbers in file order, one grid row per
+    // line.
+    std::string toText() const;
+    // Writes the pattern file (toText()). Throws Error naming the file when
+    // it cannot be written completely.
     void save(const std::string& i_path) const;
 
 private:

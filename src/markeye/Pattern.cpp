@@ -58,32 +58,83 @@ bool parseBrightness(const std::string& i_token, int32_t* o_value)
 constexpr size_t MAX_NUMBERS = size_t{4} * PLANES * VoTrack::VoARPatternSize::MAX * VoTrack::VoARPatternSize::MAX;
 constexpr size_t MAX_FILE_BYTES = 16 * MAX_NUMBERS;
 
-// Up to i_limit numbers of a pattern file.
-std::vector<int32_t> readNumbers(const std::string& i_path, size_t i_limit)
+// Where a pattern's text comes from, for messages: "pattern file" and its
+// path, or "pattern" and its name.
+struct TSource
 {
-    const std::vector<uint8_t> bytes = readFileBytes(i_path, "pattern file ", MAX_FILE_BYTES);
-    const std::string text(bytes.begin(), bytes.end());
+    const char* kind;
+    std::string name;
+
+    std::string label() const
+    {
+        return std::string(kind) + " " + name;
+    }
+};
+
+// Up to i_limit numbers of a pattern file's text.
+std::vector<int32_t> parseNumbers(const std::string& i_text, const TSource& i_source, size_t i_limit)
+{
     std::vector<int32_t> numbers;
     int line = 1;
     size_t at = 0;
     while (numbers.size() < i_limit) {
-        for (; at < text.size() && std::isspace(static_cast<unsigned char>(text[at])); at++) {
-            line += text[at] == '\n';
+        for (; at < i_text.size() && std::isspace(static_cast<unsigned char>(i_text[at])); at++) {
+            line += i_text[at] == '\n';
         }
-        if (at == text.size()) {
+        if (at == i_text.size()) {
             break;
         }
         const size_t start = at;
-        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) {
+        while (at < i_text.size() && !std::isspace(static_cast<unsigned char>(i_text[at]))) {
             at++;
         }
-        const std::string token = text.substr(start, at - start);
+        const std::string token = i_text.substr(start, at - start);
         int32_t value = 0;
         if (!parseBrightness(token, &value)) {
-            throw Error("pattern file " + i_path + ", line " + std::to_string(line) + ": \"" + token +
+            throw Error(i_source.label() + ", line " + std::to_string(line) + ": \"" + token +
                         "\" is not a brightness from 0 to 255");
         }
         numbers.push_back(value);
+    }
+    return numbers;
+}
+
+std::string fileText(const std::string& i_path)
+{
+    const std::vector<uint8_t> bytes = readFileBytes(i_path, "pattern file ", MAX_FILE_BYTES);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The numbers of a pattern text whose grid is told by their count: N x N
+// cells (side o_side) with 12 x N x N numbers.
+std::vector<int32_t> squareNumbers(const std::string& i_text, const TSource& i_source, int32_t* o_side)
+{
+    std::vector<int32_t> numbers = parseNumbers(i_text, i_source, MAX_NUMBERS + 1);
+    for (int32_t side = 1; side <= VoTrack::VoARPatternSize::MAX; side *= 2) {
+        if (numbers.size() == static_cast<size_t>(PatternMaker::numberCount(side, side))) {
+            *o_side = side;
+            return numbers;
+        }
+    }
+    throw Error(i_source.label() + " holds " + std::to_string(numbers.size()) +
+                " numbers, which fill no square grid (16 x 16 takes 3072); give the grid size");
+}
+
+// The numbers of a pattern text for a grid of i_width x i_height cells.
+std::vector<int32_t> gridNumbers(const std::string& i_text, const TSource& i_source, int32_t i_width,
+                                 int32_t i_height)
+{
+    const size_t needed = static_cast<size_t>(PatternMaker::numberCount(i_width, i_height));
+    // One more than needed shows extra numbers, refused as without a grid.
+    std::vector<int32_t> numbers = parseNumbers(i_text, i_source, needed + 1);
+    if (numbers.size() < needed) {
+        throw Error(std::string(i_source.kind) + " too short: " + std::to_string(numbers.size()) + " of " +
+                    std::to_string(needed) + " numbers for a " + gridText(i_width, i_height) + " grid (" +
+                    i_source.name + ")");
+    }
+    if (numbers.size() > needed) {
+        throw Error(i_source.label() + " holds more than the " + std::to_string(needed) + " numbers of a " +
+                    gridText(i_width, i_height) + " grid");
     }
     return numbers;
 }
@@ -146,32 +197,31 @@ Pattern::Pattern(std::string i_name, int32_t i_grid_width, int32_t i_grid_height
 
 Pattern Pattern::fromFile(const std::string& i_path)
 {
-    std::vector<int32_t> numbers = readNumbers(i_path, MAX_NUMBERS + 1);
-    for (int32_t side = 1; side <= VoTrack::VoARPatternSize::MAX; side *= 2) {
-        if (numbers.size() == static_cast<size_t>(PatternMaker::numberCount(side, side))) {
-            return Pattern(stem(i_path), side, side, std::move(numbers));
-        }
-    }
-    throw Error("pattern file " + i_path + " holds " + std::to_string(numbers.size()) +
-                " numbers, which fill no square grid (16 x 16 takes 3072); give the grid size");
+    int32_t side = 0;
+    std::vector<int32_t> numbers = squareNumbers(fileText(i_path), TSource{"pattern file", i_path}, &side);
+    return Pattern(stem(i_path), side, side, std::move(numbers));
 }
 
 Pattern Pattern::fromFile(const std::string& i_path, int32_t i_grid_width, int32_t i_grid_height)
 {
     checkGrid(i_grid_width, i_grid_height, i_path);
-    const size_t needed = static_cast<size_t>(PatternMaker::numberCount(i_grid_width, i_grid_height));
-    // One more than needed shows extra numbers, refused as fromFile without
-    // a grid refuses them.
-    std::vector<int32_t> numbers = readNumbers(i_path, needed + 1);
-    if (numbers.size() < needed) {
-        throw Error("pattern file too short: " + std::to_string(numbers.size()) + " of " + std::to_string(needed) +
-                    " numbers for a " + gridText(i_grid_width, i_grid_height) + " grid (" + i_path + ")");
-    }
-    if (numbers.size() > needed) {
-        throw Error("pattern file " + i_path + " holds more than the " + std::to_string(needed) + " numbers of a " +
-                    gridText(i_grid_width, i_grid_height) + " grid");
-    }
-    return Pattern(stem(i_path), i_grid_width, i_grid_height, std::move(numbers));
+    return Pattern(stem(i_path), i_grid_width, i_grid_height,
+                   gridNumbers(fileText(i_path), TSource{"pattern file", i_path}, i_grid_width, i_grid_height));
+}
+
+Pattern Pattern::fromText(const std::string& i_text, const std::string& i_name)
+{
+    int32_t side = 0;
+    std::vector<int32_t> numbers = squareNumbers(i_text, TSource{"pattern", i_name}, &side);
+    return Pattern(i_name, side, side, std::move(numbers));
+}
+
+Pattern Pattern::fromText(const std::string& i_text, int32_t i_grid_width, int32_t i_grid_height,
+                          const std::string& i_name)
+{
+    checkGrid(i_grid_width, i_grid_height, i_name);
+    return Pattern(i_name, i_grid_width, i_grid_height,
+                   gridNumbers(i_text, TSource{"pattern", i_name}, i_grid_width, i_grid_height));
 }
 
 Pattern Pattern::fromNumbers(std::vector<int32_t> i_numbers, int32_t i_grid_width, int32_t i_grid_height,
@@ -349,13 +399,18 @@ Image Pattern::markerPicture(int32_t i_side) const
     return marker;
 }
 
-void Pattern::save(const std::string& i_path) const
+std::string Pattern::toText() const
 {
     std::ostringstream text;
     for (size_t i = 0; i < _numbers.size(); i++) {
         text << std::setw(3) << _numbers[i] << ((i + 1) % static_cast<size_t>(_grid_width) == 0 ? '\n' : ' ');
     }
-    const std::string bytes = text.str();
+    return text.str();
+}
+
+void Pattern::save(const std::string& i_path) const
+{
+    const std::string bytes = toText();
     writeFileBytes(i_path, "pattern file ", bytes.data(), bytes.size());
 }
 

@@ -127,6 +127,42 @@ TEST_F(PatternFileTest, GivenGridReadsExactlyItsNumbers)
     EXPECT_EQ(Pattern::fromFile(saved, 16, 8).numbers(), numbers);
 }
 
+// A pattern file's text read from memory is the file read from disk, named
+// as given; toText() is what save() writes.
+TEST_F(PatternFileTest, TextInMemoryReadsAsTheFile)
+{
+    const std::vector<int32_t> square = randomNumbers(8, 8, 31);
+    const std::string path = writePattern(unevenText(square));
+    const Pattern from_text = Pattern::fromText(unevenText(square), "mine");
+    EXPECT_EQ(from_text.numbers(), Pattern::fromFile(path).numbers());
+    EXPECT_EQ(from_text.gridWidth(), 8);
+    EXPECT_EQ(from_text.name(), "mine");
+    EXPECT_EQ(Pattern::fromText(from_text.toText()).numbers(), square);
+
+    const std::vector<int32_t> oblong = randomNumbers(16, 8, 32);
+    const Pattern grid = Pattern::fromText(unevenText(oblong), 16, 8, "wide");
+    EXPECT_EQ(grid.numbers(), oblong);
+    const std::string saved = _files.path("saved.patt");
+    grid.save(saved);
+    std::ifstream file(saved, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), grid.toText());
+    EXPECT_EQ(Pattern::fromText(grid.toText(), 16, 8).numbers(), oblong);
+}
+
+// Its faults are the file's, naming the pattern instead of a path.
+TEST(PatternTextTest, FaultsNameThePattern)
+{
+    EXPECT_EQ(errorOf([] { Pattern::fromText("1 2\n3 x\n", "mine"); }),
+              "pattern mine, line 2: \"x\" is not a brightness from 0 to 255");
+    EXPECT_EQ(errorOf([] { Pattern::fromText("1 2 3", "mine"); }),
+              "pattern mine holds 3 numbers, which fill no square grid (16 x 16 takes 3072); give the grid size");
+    EXPECT_EQ(errorOf([] { Pattern::fromText("1 2 3", 1, 1, "mine"); }),
+              "pattern too short: 3 of 12 numbers for a 1 x 1 grid (mine)");
+    EXPECT_EQ(errorOf([] { Pattern::fromText("1 2 3 4 5 6 7 8 9 10 11 12 13", 1, 1, "mine"); }),
+              "pattern mine holds more than the 12 numbers of a 1 x 1 grid");
+    EXPECT_TRUE(holds(errorOf([] { Pattern::fromText("", 3, 3, "mine"); }), "grid 3 x 3 is not allowed"));
+}
+
 TEST_F(PatternFileTest, CountThatFillsNoSquareGridIsRefused)
 {
     const std::string path = writePattern(unevenText(randomNumbers(16, 8, 3)));
