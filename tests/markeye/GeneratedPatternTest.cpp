@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BoardScene.h"
 #include "LibraryTestSupport.h"
 #include "MarkerPose.h"
 #include "markeye/markeye.h"
@@ -205,18 +206,6 @@ namespace {
 constexpr int32_t MARKERS_PER_SCENE = 8;
 // Pixels: a wrong direction would put corners a marker's side away.
 constexpr double CORNER_TOLERANCE_PX = 1.0;
-
-const Markeye::MarkerPicture& generatedMarkerPicture(int32_t i_index)
-{
-    static const std::vector<Markeye::MarkerPicture> pictures = [] {
-        std::vector<Markeye::MarkerPicture> all;
-        for (int32_t i = 0; i < COUNT; i++) {
-            all.push_back(Markeye::MarkerPicture::fromView(Pattern::generatedPicture(i).view()));
-        }
-        return all;
-    }();
-    return pictures.at(static_cast<size_t>(i_index));
-}
 
 // Generated markers 8 k to 8 k + 7 in a 4 x 2 grid through the built-in
 // camera, each about 90 pixels across, turned any way and tilted up to 30
