@@ -83,7 +83,14 @@ void VoARMatchPatt_Color_WITHOUT_PCA::matchCode(const VoARCode* i_code)
     const double* power = i_code->getColorPower();
     for (int32_t d = 0; d < VoARCode::DIRECTION_COUNT; d++) {
         const int64_t s = dotProduct(_input.items.get(), pattern + d * length, length);
-        const double r = static_cast<double>(s) / power[d] / _input_power;
+        double r = static_cast<double>(s) / power[d] / _input_power;
+        // A correlation: a sample equal to the block gives s / sqrt(s) /
+        // sqrt(s), which rounds above 1 for some s (3, 6, 12, ...).
+        if (r > 1.0) {
+            r = 1.0;
+        } else if (r < -1.0) {
+            r = -1.0;
+        }
         _correlations[d] = r;
         // Strictly greater: the lower direction keeps a tie.
         if (r > _confidence) {

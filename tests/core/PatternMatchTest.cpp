@@ -183,6 +183,34 @@ TEST(PatternMatchOneCell, RedSampleIsMeanFreeDarknessWithItsNorm)
     EXPECT_NEAR(matcher.getConfidence(), 170.0 / std::sqrt(2.0) / std::sqrt(43350.0), 1e-15);
 }
 
+// A one-cell sample against a pattern whose upright block is that sample:
+// a full match, 1 and never above (some sums of squares rounded above 1),
+// for every colour on a grid of levels.
+TEST(PatternMatchOneCell, SampleEqualToTheBlockMatchesItAtMostFully)
+{
+    VoARMatchPatt_Color_WITHOUT_PCA matcher;
+    VoARCode code(1, 1);
+    int32_t full = 0;
+    for (int32_t red = 0; red < 256; red += 15) {
+        for (int32_t green = 0; green < 256; green += 15) {
+            for (int32_t blue = 0; blue < 256; blue += 15) {
+                const FixedSample sample(1, 1, {red, green, blue});
+                if (!matcher.setSample(&sample)) {
+                    continue;
+                }
+                // Planes blue, green, red; the other blocks plain.
+                const std::vector<int32_t> values = {blue, green, red, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+                code.setFromArray(values.data(), 1, 1);
+                matcher.matchCode(&code);
+                ASSERT_LE(matcher.getConfidence(), 1.0) << red << " " << green << " " << blue;
+                EXPECT_NEAR(matcher.getConfidence(), 1.0, 1e-15);
+                full++;
+            }
+        }
+    }
+    EXPECT_GT(full, 4000);
+}
+
 TEST(PatternMatchSizes, LargestCheckedSampleKeepsExactSums)
 {
     // 1023 x 1023 x 3 mean-free values of magnitude 127 and 128: their
