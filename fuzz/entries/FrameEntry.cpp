@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -683,14 +684,17 @@ void drawPicture(FuzzInput& io_in, const TFrameSize& i_size, MarkerDrawing i_mar
 
 // Tracks the view: the tracker must refuse it when i_must_refuse, and in
 // the default mode only then.
+// i_refusal_explained, when given, tells whether a refusal the rules above
+// do not expect has a reason of its own (asked only then).
 TAnswer trackJudged(markeye::Tracker& io_tracker, const markeye::ImageView& i_view, bool i_must_refuse,
-                    bool i_compatible, std::optional<double> i_time = std::nullopt)
+                    bool i_compatible, std::optional<double> i_time = std::nullopt,
+                    const std::function<bool()>& i_refusal_explained = nullptr)
 {
     TAnswer answer = answerOf(io_tracker, i_view, i_time);
     require(answer.refused || !i_must_refuse, "tracker", "a view or frame size it cannot read is refused");
     // The default way searches a crowded frame again instead of giving up.
-    require(!answer.refused || i_must_refuse || i_compatible, "tracker",
-            "the default mode tracks every view it can read");
+    require(!answer.refused || i_must_refuse || i_compatible || (i_refusal_explained && i_refusal_explained()),
+            "tracker", "the default mode tracks every view it can read");
     return answer;
 }
 
@@ -850,6 +854,20 @@ void libraryStep(FuzzInput& io_in, markeye::Tracker& io_tracker, const markeye::
     const uint8_t action = io_in.u8();
     const TFrameSize size = pickFrom(io_in, LEAN_SIZES);
     const bool fits = i_camera.fits(size.width, size.height);
+    // A camera rescaled to another size of its proportions can be one no
+    // tracker takes (a degenerate projection that only its own size could
+    // invert); frames of that size are then refused too.
+    const auto rescaleRefused = [&] {
+        if (!fits || (size.width == i_camera.width() && size.height == i_camera.height())) {
+            return false;
+        }
+        try {
+            markeye::Tracker(i_camera.rescaled(size.width, size.height), io_tracker.patterns(), io_tracker.options());
+        } catch (const markeye::Error&) {
+            return true;
+        }
+        return false;
+    };
     if (action % 8 == 7) {
         bool refused = false;
         try {
@@ -857,7 +875,8 @@ void libraryStep(FuzzInput& io_in, markeye::Tracker& io_tracker, const markeye::
         } catch (const markeye::Error&) {
             refused = true;
         }
-        require(refused != fits, "tracker", "a set-up is made exactly for frames of the camera's proportions");
+        require(refused ? !fits || rescaleRefused() : fits, "tracker",
+                "a set-up is made exactly for frames of the camera's proportions a tracker takes");
         return;
     }
     if (action % 8 == 6) {
@@ -872,7 +891,7 @@ void libraryStep(FuzzInput& io_in, markeye::Tracker& io_tracker, const markeye::
         *io_time += pickFrom(io_in, TIME_STEPS);
         time = *io_time;
     }
-    trackJudged(io_tracker, frame.view(), must_refuse, io_tracker.options().plugin_compatible, time);
+    trackJudged(io_tracker, frame.view(), must_refuse, io_tracker.options().plugin_compatible, time, rescaleRefused);
 }
 
 }  // namespace

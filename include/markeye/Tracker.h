@@ -179,8 +179,11 @@ public:
     // A frame of the camera's size is tracked as it is; a frame of another
     // size with the camera's proportions gets the camera rescaled to it, made
     // at the first frame of that size (which allocates). Throws Error for a
-    // view that cannot be read or a frame whose proportions differ from the
-    // camera's; with plugin_compatible also for a frame with more dark
+    // view that cannot be read, a frame whose proportions differ from the
+    // camera's, or, for the planar pose solver, a frame size to which the
+    // camera rescales with a projection matrix that cannot be inverted (a
+    // degenerate camera, as the constructor refuses at the camera's own
+    // size); with plugin_compatible also for a frame with more dark
     // regions than can be labelled (the default way searches such a frame
     // again with its specks removed).
     const std::vector<Detection>& track(const ImageView& i_frame);
