@@ -51,8 +51,11 @@ for target in "${targets[@]}"; do
   echo "== fuzz_$target for $seconds s"
   findings_before=$(find "$artifacts" -type f | wc -l)
   status=0
+  started=$(date +%s)
   "$build/fuzz/fuzz_$target" -max_total_time="$seconds" "${flags[@]}" -artifact_prefix="$artifacts" \
     "$grown" "$committed" "${seeds[@]}" >"$log" 2>&1 || status=$?
+  # A finding ends the run early: the record has the time it ran.
+  ran=$(( $(date +%s) - started ))
   findings=$(( $(find "$artifacts" -type f | wc -l) - findings_before ))
   if [ "$status" -ne 0 ] && [ "$findings" -eq 0 ]; then
     findings=1
@@ -61,7 +64,7 @@ for target in "${targets[@]}"; do
   rate=$(markeye_fuzz_stat "$log" average_exec_per_sec)
   rss=$(markeye_fuzz_stat "$log" peak_rss_mb)
   load=$(cut -d' ' -f1 /proc/loadavg)
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "$target" "$seconds" "${inputs:-0}" \
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "$target" "$(( ran < seconds ? ran : seconds ))" "${inputs:-0}" \
     "$findings" "${rss:-0}" "${rate:-0}" "$load" >>"$record"
   echo "   ${inputs:-0} inputs, ${rate:-0}/s, ${rss:-0} MB, $findings findings"
   if [ "$status" -ne 0 ]; then
