@@ -38,7 +38,7 @@ public:
     // difference count).
     static constexpr double NOISE_MEMORY = 0.95;
     static constexpr double NOISE_FLOOR = 0.02 * 0.02;
-    // ...and no evidence counts before the frames weigh this much: the side
+    // No evidence counts before the frames summed weigh this much: the side
     // of a new track is the one its first frames fit best.
     static constexpr double MIN_SIDE_WEIGHT = 3.0;
     // The side a track keeps is the way its poses' normals lean across their
